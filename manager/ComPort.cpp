@@ -1,0 +1,182 @@
+#include "ComPort.h"
+
+#include <cstdio>
+
+#include "LibraryState.h"
+#include "ManagerEvents.h"
+#include "VelManager.h"
+#include "VelManagerProcessor.h"
+
+namespace {
+
+class PortLock {
+ public:
+  explicit PortLock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
+  ~PortLock() { LeaveCriticalSection(&m_cs); }
+  PortLock(const PortLock&) = delete;
+  PortLock& operator=(const PortLock&) = delete;
+
+ private:
+  CRITICAL_SECTION& m_cs;
+};
+
+}  // namespace
+
+CComPort::CComPort() { InitializeCriticalSection(&m_csPort); }
+
+CComPort::~CComPort() {
+  CComPort::Uninitialize();
+  DeleteCriticalSection(&m_csPort);
+}
+
+void CComPort::SeedSettings(unsigned short port, unsigned long baudRate) {
+  m_nPort = port;
+  m_dwBaudRate = baudRate;
+}
+
+bool CComPort::Reinitialize() { return Initialize(m_nPort, m_dwBaudRate); }
+
+void CComPort::ShowError(const char* text) {
+  MessageBoxA(Library().hParent, text, nullptr, MB_ICONERROR);
+}
+
+void CComPort::Notify(const char* text) {
+  if (CVelManagerProcessor* processor = CVelManager::GetCurProcessor())
+    processor->SendEventMsg(text, EVENT_MESSAGE);
+}
+
+bool CComPort::Initialize(unsigned short port, unsigned long baudRate) {
+  char name[32];
+  HANDLE h;
+  DWORD error = 0;
+  {
+    PortLock lock(m_csPort);
+    if (m_hPort || !MayUsePort()) return false;
+    m_nPort = port;
+    m_dwBaudRate = baudRate;
+    std::snprintf(name, sizeof name, "\\\\.\\COM%d", port);
+    h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE)
+      m_hPort = h;
+    else
+      error = GetLastError();
+  }
+  if (h == INVALID_HANDLE_VALUE) {
+    char text[128];
+    std::snprintf(text, sizeof text, "Failed to open com port : %s, Error No. - %lul", name,
+                  static_cast<unsigned long>(error));
+    ShowError(text);
+    return false;
+  }
+
+  SetCommMask(h, EV_RXCHAR | EV_RLSD);
+  SetupComm(h, 8192, 8192);
+  PurgeComm(h, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+  COMMTIMEOUTS timeouts = {};
+  timeouts.ReadIntervalTimeout = MAXDWORD;
+  timeouts.ReadTotalTimeoutMultiplier = 0;
+  timeouts.ReadTotalTimeoutConstant = 5000;
+  timeouts.WriteTotalTimeoutMultiplier = 0;
+  timeouts.WriteTotalTimeoutConstant = 5000;
+  SetCommTimeouts(h, &timeouts);
+
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(h, &dcb)) {
+    ShowError("CComPort::Initialize() - GetCommState() Failed");
+    Uninitialize();
+    return false;
+  }
+  dcb.BaudRate = baudRate;
+  dcb.ByteSize = 8;
+  dcb.Parity = NOPARITY;
+  dcb.StopBits = ONESTOPBIT;
+  if (!SetCommState(h, &dcb)) {
+    char text[96];
+    std::snprintf(text, sizeof text, "CComPort::Initialize() - SetCommState() Failed : %lu",
+                  GetLastError());
+    ShowError(text);
+    Uninitialize();
+    return false;
+  }
+  m_bClosing = false;
+
+  char text[64];
+  std::snprintf(text, sizeof text, "Initialize COM Port [%d, %d]", port, static_cast<int>(baudRate));
+  Notify(text);
+  return true;
+}
+
+bool CComPort::Uninitialize() {
+  {
+    PortLock lock(m_csPort);
+    if (!m_hPort || !MayUsePort()) return false;
+    m_bClosing = true;
+  }
+  // A polling ReadByte sees the closing flag within 5 ms.
+  Sleep(20);
+  HANDLE h;
+  {
+    PortLock lock(m_csPort);
+    h = m_hPort;
+    m_hPort = nullptr;
+    if (h) {
+      SetCommMask(h, 0);
+      EscapeCommFunction(h, CLRDTR);
+      PurgeComm(h, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+      CloseHandle(h);
+    }
+  }
+  if (!h) return false;
+  Notify("Uninitialize COM Port");
+  return true;
+}
+
+bool CComPort::WriteData(const unsigned char* data, unsigned long length) {
+  BOOL ok;
+  DWORD written = 0;
+  DWORD error = 0;
+  {
+    PortLock lock(m_csPort);
+    if (!m_hPort || !MayUsePort()) return false;
+    ok = WriteFile(m_hPort, data, length, &written, nullptr);
+    if (!ok) error = GetLastError();
+  }
+  if (ok && written == length) return true;
+
+  char text[96];
+  if (!ok)
+    std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() Failed : %u",
+                  static_cast<unsigned>(error));
+  else
+    std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() wrote %lu of %lu bytes",
+                  static_cast<unsigned long>(written), length);
+  NotifyParent(Library().hParent, text, EVENT_ERROR);
+  MessageBeep(MB_ICONEXCLAMATION);
+  return false;
+}
+
+bool CComPort::WriteByte(unsigned char byte) { return WriteData(&byte, 1); }
+
+bool CComPort::ReadByte(unsigned char* out) {
+  for (;;) {
+    {
+      PortLock lock(m_csPort);
+      if (!m_hPort || m_bClosing || !MayUsePort()) return false;
+      DWORD errors = 0;
+      COMSTAT status = {};
+      if (ClearCommError(m_hPort, &errors, &status) && status.cbInQue) {
+        DWORD got = 0;
+        return ::ReadFile(m_hPort, out, 1, &got, nullptr) && got == 1;
+      }
+    }
+    Sleep(5);
+  }
+}
+
+void CComPort::PurgePort() {
+  PortLock lock(m_csPort);
+  if (m_hPort && MayUsePort())
+    PurgeComm(m_hPort, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+}

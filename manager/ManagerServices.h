@@ -1,0 +1,35 @@
+// ManagerServices.h - the Win32 side of IProcessorServices: port settings, cancel event, boxes, beeps, pauses, files.
+#pragma once
+
+#include <windows.h>
+
+#include "ProcessorServices.h"
+
+class CManagerServices : public IProcessorServices {
+ public:
+  CManagerServices() = default;
+  CManagerServices(const CManagerServices&) = delete;
+  CManagerServices& operator=(const CManagerServices&) = delete;
+  ~CManagerServices() override;
+
+  // The event the processors signal when they honour a cancel: the manager's "CANCELEVENT".
+  void SetCancelEvent(HANDLE hEvent);
+
+  void GetComportInfo(unsigned short* port, unsigned long* baudRate) override;
+  void SignalCancel() override;
+  void NotifyParent(const char* text, long kind) override;
+  int ShowMessageBox(const char* text, const char* caption, unsigned int type) override;
+  void MessageBeep(unsigned int type) override;
+  void Pause(unsigned int ms) override;
+  FileRead ReadFile(const char* path, std::vector<unsigned char>& contents) override;
+
+  // The client's event message number (the manager's static member).
+  static unsigned int EventMessage();
+
+ private:
+  HANDLE m_hCancel = nullptr;
+};
+
+// Sends an event notification (message number of the last SetParentInfo) to hWnd, then
+// repaints it; nothing happens when hWnd is null.
+void NotifyParent(HWND hWnd, const char* text, long kind);

@@ -1,0 +1,155 @@
+#include "VelComPort.h"
+
+#include <mmsystem.h>
+
+#include "LibraryState.h"
+#include "ManagerEvents.h"
+#include "VelManager.h"
+#include "VelManagerProcessor.h"
+
+namespace {
+
+// The reader whose thread is the calling thread, if any.
+thread_local const volatile LONG* t_readerStop = nullptr;
+
+constexpr DWORD kJoinTimeoutMs = 15000;
+
+}  // namespace
+
+CVelComPort::~CVelComPort() {
+  if (m_lMonitoring) StopMonitoring();
+  // At unload no thread may be waited for; readers that still run are left alone.
+  ReapEndedReaders();
+}
+
+bool CVelComPort::MayUsePort() const { return !(t_readerStop && *t_readerStop); }
+
+void CVelComPort::SetTimerResolution(bool raised) {
+  // Sleep(5) in the poll lasts a whole scheduler tick unless the resolution is raised.
+  if (raised == m_bTimerRaised) return;
+  if (raised)
+    timeBeginPeriod(1);
+  else
+    timeEndPeriod(1);
+  m_bTimerRaised = raised;
+}
+
+int CVelComPort::StartMonitoring(unsigned short port, unsigned long baudRate) {
+  if (m_lMonitoring) {
+    StopMonitoring();
+    Sleep(500);
+  }
+  ReapEndedReaders();
+  const bool ok = Initialize(port, baudRate);
+  InterlockedExchange(&m_lMonitoring, ok ? 1 : 0);
+  if (!ok) return 0;
+
+  int result = 1;
+  Reader* reader = new Reader;
+  reader->port = this;
+  // Readers wait for their predecessors, so waiting for the newest one that runs is enough.
+  if (!m_retired.empty()) {
+    Reader* newest = m_retired.back();
+    DuplicateHandle(GetCurrentProcess(), newest->thread, GetCurrentProcess(), &reader->predecessor,
+                    SYNCHRONIZE, FALSE, 0);
+  }
+  m_nRunning = 1;
+  reader->thread = CreateThread(nullptr, 0, ReaderThreadProc, reader, 0, &m_dwThreadID);
+  if (!reader->thread) {
+    if (reader->predecessor) CloseHandle(reader->predecessor);
+    delete reader;
+    NotifyParent(Library().hParent, "CVelComPort::StartMonitoring() - CreateThread() Failed",
+                 EVENT_ERROR);
+    m_nRunning = 0;
+    result = 0;
+  } else {
+    m_pReader = reader;
+    SetTimerResolution(true);
+  }
+  Notify("COM Port Monitoring Started");
+  return result;
+}
+
+int CVelComPort::StopMonitoring() {
+  m_nRunning = 0;
+  const bool hadReader = m_pReader != nullptr;
+  RetireReader(true);
+  SetTimerResolution(false);
+  if (!Uninitialize()) {
+    if (hadReader) InterlockedExchange(&m_lMonitoring, 0);
+    return 0;
+  }
+  InterlockedExchange(&m_lMonitoring, 0);
+  Notify("COM port monitoring stopped");
+  return 1;
+}
+
+void CVelComPort::RetireReader(bool wait) {
+  Reader* reader = m_pReader;
+  m_pReader = nullptr;
+  if (!reader) return;
+  InterlockedExchange(&reader->stop, 1);
+  if (wait && WaitForReader(reader, kJoinTimeoutMs)) {
+    CloseHandle(reader->thread);
+    if (reader->predecessor) CloseHandle(reader->predecessor);
+    delete reader;
+    return;
+  }
+  m_retired.push_back(reader);
+}
+
+bool CVelComPort::WaitForStoppedReaders() {
+  for (Reader* r : m_retired) WaitForReader(r, kJoinTimeoutMs);
+  ReapEndedReaders();
+  return m_retired.empty();
+}
+
+void CVelComPort::ReapEndedReaders() {
+  for (auto it = m_retired.begin(); it != m_retired.end();) {
+    Reader* r = *it;
+    if (WaitForSingleObject(r->thread, 0) == WAIT_OBJECT_0) {
+      CloseHandle(r->thread);
+      if (r->predecessor) CloseHandle(r->predecessor);
+      delete r;
+      it = m_retired.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+bool CVelComPort::WaitForReader(Reader* reader, DWORD timeoutMs) {
+  if (GetCurrentThreadId() == GetThreadId(reader->thread)) return false;
+  // The reader may be waiting in SendMessage for this very thread's answer: it ends on
+  // its own once the answer is given, and may no longer touch the port meanwhile.
+  if (InSendMessage()) return false;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeoutMs) return false;
+    const DWORD r = MsgWaitForMultipleObjects(1, &reader->thread, FALSE, timeoutMs - elapsed,
+                                              QS_SENDMESSAGE);
+    if (r == WAIT_OBJECT_0) return true;
+    if (r != WAIT_OBJECT_0 + 1) return false;
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+DWORD WINAPI CVelComPort::ReaderThreadProc(LPVOID param) {
+  Reader* reader = static_cast<Reader*>(param);
+  t_readerStop = &reader->stop;
+  if (reader->predecessor) WaitForSingleObject(reader->predecessor, INFINITE);
+
+  CVelManagerProcessor* processor = CVelManager::GetCurProcessor();
+  CVelComPort* port = reader->port;
+  while (!reader->stop) {
+    unsigned char byte = 0;
+    if (port->ReadByte(&byte)) {
+      if (processor && !reader->stop) processor->OnReceiveByte(byte);
+    } else if (!reader->stop) {
+      Sleep(5);  // the port is closed or the read failed: try again
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,54 @@
+// VelComPort.h - the COM port with its monitor: a reader thread that hands every received byte to the current processor.
+//
+// Threads and ownership: the client's thread starts and stops the monitor; each start
+// creates a reader thread with a stop flag of its own, owned by this object until the
+// thread has ended. A reader waits for its predecessor to end before it reads, so two
+// readers never run the processor at once. Stopping waits for the reader (answering
+// messages the reader sends meanwhile) unless the caller is answering such a message;
+// a stopped reader that still runs may no longer touch the port.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "ComPort.h"
+
+class CVelComPort : public CComPort {
+ public:
+  CVelComPort() = default;
+  ~CVelComPort() override;
+
+  // Opens the port and starts the reader thread (restarting a running monitor after 500 ms).
+  int StartMonitoring(unsigned short port, unsigned long baudRate);
+  // Stops the reader loop and closes the port; 1 if a port was closed.
+  int StopMonitoring();
+  int IsMonitoring() const { return m_lMonitoring; }
+  // Waits for stopped readers that still run; true when none is left.
+  bool WaitForStoppedReaders();
+
+ protected:
+  bool MayUsePort() const override;
+
+ private:
+  struct Reader {
+    CVelComPort* port = nullptr;
+    volatile LONG stop = 0;
+    HANDLE thread = nullptr;
+    HANDLE predecessor = nullptr;  // the reader before this one, still running at start
+  };
+
+  static DWORD WINAPI ReaderThreadProc(LPVOID param);
+  // Waits for a reader thread to end, answering messages sent to this thread meanwhile.
+  static bool WaitForReader(Reader* reader, DWORD timeoutMs);
+  void RetireReader(bool wait);
+  void ReapEndedReaders();
+  void SetTimerResolution(bool raised);
+
+  DWORD m_dwThreadID = 0;
+  volatile int m_nRunning = 0;
+  volatile LONG m_lMonitoring = 0;
+  Reader* m_pReader = nullptr;          // reader of the running monitor
+  std::vector<Reader*> m_retired;       // stopped readers whose threads may still run
+  bool m_bTimerRaised = false;
+};

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Prepares the Wine test harness of one build tree, in the folder given as $1:
+#  - a private Wine prefix (created once; no Mono/Gecko install),
+#  - a display: the caller's, or an Xvfb of our own when none is set,
+#  - serial pseudo-terminal pairs, seen by Windows programs as COM ports:
+#      COM1 <-> COM2, COM11 <-> COM12; the Linux ends are $1/pty/comN.
+#    COM9 has no device behind it (a port without hardware).
+#  - a persistent wineserver, started after the display so that windows get one.
+# Writes $1/env, which tests/harness/wine-run sources.  Safe to run again.
+set -euo pipefail
+
+h=$(mkdir -p "$1" && cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+mkdir -p "$h/pty" "$h/run"
+
+"$here/cleanup.sh" "$h" >/dev/null 2>&1 || true
+
+export WINEPREFIX="$h/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINELOADERNOEXEC
+
+ports=(1 2 11 12)
+
+# Serial pairs first: the prefix's port links point at these paths.
+pair() {
+  local a=$1 b=$2
+  rm -f "$h/pty/com$a" "$h/pty/com$b"
+  setsid socat pty,raw,echo=0,link="$h/pty/com$a" pty,raw,echo=0,link="$h/pty/com$b" \
+    </dev/null >"$h/run/socat-$a.log" 2>&1 &
+  echo $! >"$h/run/socat-$a.pid"
+  for _ in $(seq 100); do
+    [ -e "$h/pty/com$a" ] && [ -e "$h/pty/com$b" ] && return 0
+    sleep 0.05
+  done
+  echo "setup: socat did not create the pty pair COM$a/COM$b" >&2
+  return 1
+}
+pair 1 2
+pair 11 12
+
+# Display.
+display=""
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  display=$DISPLAY
+else
+  rm -f "$h/run/display.num"
+  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+    3>"$h/run/display.num" </dev/null >"$h/run/xvfb.log" 2>&1 &
+  echo $! >"$h/run/xvfb.pid"
+  for _ in $(seq 200); do
+    [ -s "$h/run/display.num" ] && break
+    sleep 0.05
+  done
+  [ -s "$h/run/display.num" ] || { echo "setup: Xvfb did not start" >&2; cat "$h/run/xvfb.log" >&2; exit 1; }
+  display=":$(tr -d '\n' <"$h/run/display.num")"
+fi
+export DISPLAY=$display
+
+# Prefix, created once for this build tree.
+stamp="$WINEPREFIX/.stelvar-harness"
+if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$h" ]; then
+  rm -rf "$WINEPREFIX"
+  wineboot -i >"$h/run/wineboot.log" 2>&1 || { cat "$h/run/wineboot.log" >&2; exit 1; }
+  for n in "${ports[@]}"; do
+    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$h/pty/com$n" /f >/dev/null 2>&1
+  done
+  # Keep crash dialogs away from unattended runs.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wineserver -w
+  echo "$h" >"$stamp"
+fi
+
+# A wineserver that lives for the whole test run, with this display in its desktop.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+# Every process started here must let go of our stdout, or ctest waits for it.
+wineserver -p </dev/null >/dev/null 2>&1
+# Start the prefix's services and the desktop now, detached from any test's output.
+wine reg query 'HKLM\Software\Wine\Ports' </dev/null >/dev/null 2>&1
+# The prefix's device manager maps host serial devices to free COM numbers at start;
+# COM9 must stay without one.
+rm -f "$WINEPREFIX/dosdevices/com9"
+
+cat >"$h/env" <<ENV
+export WINEPREFIX='$WINEPREFIX'
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES='mscoree,mshtml='
+export DISPLAY='$display'
+export STELVAR_HARNESS='$h'
+ENV
+echo "harness ready: prefix $WINEPREFIX, display $display, ports COM1-COM2 COM11-COM12"

@@ -1,0 +1,174 @@
+#include "TestClientWindow.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+const UINT kRunMessage = WM_APP + 100;
+const char kClassName[] = "StelvarTestClient";
+}  // namespace
+
+std::string RecordedMessage::Describe() const {
+  switch (kind) {
+    case kEvent: {
+      std::string s = std::to_string(static_cast<long>(lParam));
+      if (posted) s += "*";
+      if (wParam) s += ":" + text;
+      return s;
+    }
+    case kInProcess:
+      return "busy " + std::to_string(static_cast<unsigned long>(wParam));
+    case kTimer:
+      return "timer " + std::to_string(static_cast<unsigned long>(wParam));
+  }
+  return "?";
+}
+
+TestClientWindow::TestClientWindow(UINT eventMsg, UINT inProcessMsg)
+    : m_eventMsg(eventMsg), m_inProcessMsg(inProcessMsg) {
+  QueryPerformanceFrequency(&m_freq);
+  QueryPerformanceCounter(&m_start);
+  m_hReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, &m_threadId);
+  WaitForSingleObject(m_hReady, INFINITE);
+}
+
+TestClientWindow::~TestClientWindow() {
+  PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+  WaitForSingleObject(m_hThread, 10000);
+  CloseHandle(m_hThread);
+  CloseHandle(m_hReady);
+}
+
+double TestClientWindow::Now() const {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return double(now.QuadPart - m_start.QuadPart) / double(m_freq.QuadPart);
+}
+
+DWORD WINAPI TestClientWindow::ThreadProc(LPVOID param) {
+  auto* self = static_cast<TestClientWindow*>(param);
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = WndProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kClassName;
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  RegisterClassA(&wc);  // fails harmlessly when already registered
+  self->m_hWnd = CreateWindowExA(0, kClassName, "Stelvar test client", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                                 100, nullptr, nullptr, wc.hInstance, self);
+  SetEvent(self->m_hReady);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    self->m_dispatchingPosted = true;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    self->m_dispatchingPosted = false;
+  }
+  return 0;
+}
+
+LRESULT CALLBACK TestClientWindow::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<TestClientWindow*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(hWnd, msg, wParam, lParam);
+  // A message delivered by the loop is posted unless it is being sent to us meanwhile.
+  const bool posted = self->m_dispatchingPosted && !InSendMessage();
+  if (msg == kRunMessage) {
+    (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    return 0;
+  }
+  if (msg == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  if (msg == self->m_eventMsg || msg == self->m_inProcessMsg || msg == WM_TIMER) {
+    const bool saved = self->m_dispatchingPosted;
+    self->m_dispatchingPosted = false;  // nested sends while handling are not posted
+    LRESULT r = self->Handle(msg, wParam, lParam, posted);
+    self->m_dispatchingPosted = saved;
+    return r;
+  }
+  return DefWindowProcA(hWnd, msg, wParam, lParam);
+}
+
+LRESULT TestClientWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam, bool posted) {
+  RecordedMessage m{};
+  m.wParam = wParam;
+  m.lParam = lParam;
+  m.posted = posted;
+  m.fromOtherThread = InSendMessage() != FALSE;
+  m.seconds = Now();
+  if (msg == m_eventMsg) {
+    m.kind = RecordedMessage::kEvent;
+    if (wParam) m.text = reinterpret_cast<const char*>(wParam);
+  } else if (msg == m_inProcessMsg) {
+    m.kind = RecordedMessage::kInProcess;
+  } else {
+    m.kind = RecordedMessage::kTimer;
+  }
+  Record(m);
+  std::function<void(const RecordedMessage&)> handler;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    handler = m_handler;
+  }
+  if (handler) handler(m);
+  return 0;
+}
+
+void TestClientWindow::Record(RecordedMessage m) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_log.push_back(std::move(m));
+}
+
+void TestClientWindow::Run(const std::function<void()>& fn) {
+  if (GetCurrentThreadId() == m_threadId) {
+    fn();
+    return;
+  }
+  SendMessageA(m_hWnd, kRunMessage, 0, reinterpret_cast<LPARAM>(&fn));
+}
+
+void TestClientWindow::SetHandler(std::function<void(const RecordedMessage&)> handler) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_handler = std::move(handler);
+}
+
+std::vector<RecordedMessage> TestClientWindow::Messages() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_log;
+}
+
+std::vector<std::string> TestClientWindow::Described() const {
+  std::vector<std::string> out;
+  for (const RecordedMessage& m : Messages()) out.push_back(m.Describe());
+  return out;
+}
+
+void TestClientWindow::Clear() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_log.clear();
+}
+
+bool TestClientWindow::WaitFor(const std::function<bool(const std::vector<RecordedMessage>&)>& pred,
+                               DWORD timeoutMs) const {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (pred(Messages())) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(5);
+  }
+}
+
+bool TestClientWindow::WaitForDescribed(const std::string& described, DWORD timeoutMs) const {
+  return WaitFor(
+      [&](const std::vector<RecordedMessage>& log) {
+        for (const RecordedMessage& m : log)
+          if (m.Describe() == described) return true;
+        return false;
+      },
+      timeoutMs);
+}
