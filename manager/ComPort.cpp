@@ -37,7 +37,7 @@ void CComPort::SeedSettings(unsigned short port, unsigned long baudRate) {
 bool CComPort::Reinitialize() { return Initialize(m_nPort, m_dwBaudRate); }
 
 void CComPort::ShowError(const char* text) {
-  MessageBoxA(Library().hParent, text, nullptr, MB_ICONERROR);
+  MessageBoxA(BoxOwner(), text, nullptr, MB_ICONERROR);
 }
 
 void CComPort::Notify(const char* text) {

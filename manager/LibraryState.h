@@ -22,3 +22,7 @@ struct LibraryState {
 };
 
 LibraryState& Library();
+
+// Owner of the library's message boxes: the parent window while it exists, else none, so
+// that a box is never lost to a window that has gone.
+HWND BoxOwner();

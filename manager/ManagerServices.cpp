@@ -35,7 +35,7 @@ void CManagerServices::NotifyParent(const char* text, long kind) {
 }
 
 int CManagerServices::ShowMessageBox(const char* text, const char* caption, unsigned int type) {
-  return MessageBoxA(Library().hParent, text, caption, type);
+  return MessageBoxA(BoxOwner(), text, caption, type);
 }
 
 void CManagerServices::MessageBeep(unsigned int type) { ::MessageBeep(type); }

@@ -113,7 +113,7 @@ int CVelManager::ReadyToTransfer(VELMAN_TRANS_TYPE nTransType, const char* lpszF
     char* text = static_cast<char*>(std::malloc(std::strlen(lpszFilePath) + 64));
     if (text) {
       std::sprintf(text, "CVelManager::ReadyToTransfer() - CreateFile(\"%s\") Failed!", lpszFilePath);
-      MessageBoxA(Library().hParent, text, nullptr, MB_ICONERROR);
+      MessageBoxA(BoxOwner(), text, nullptr, MB_ICONERROR);
       std::free(text);
     }
     result = 0;
