@@ -17,24 +17,37 @@ class FailingAllocation : public CVelOldManagerProcessor {
   unsigned char* AllocateReceiveBuffer(std::size_t) override { return nullptr; }
 };
 
+class BaseOnly : public CVelManagerProcessor {
+ public:
+  using CVelManagerProcessor::CVelManagerProcessor;
+  bool IsProcessorID(int) const override { return false; }
+};
+
 using Lines = std::vector<std::string>;
 
 }  // namespace
 
 TEST(ProcessorBase, BufferIsAllocatedOnTheFirstByteAndClearedOnRequest) {
   RecordingHost host;
-  CVelOldManagerProcessor p(&host);
-  EXPECT_EQ(nullptr, p.GetReceiveBuffer());
-  EXPECT_EQ(0, p.GetReceivedCount());
-  p.ClearReceiveBuffer();  // without a buffer only the count is touched
-  EXPECT_EQ(nullptr, p.GetReceiveBuffer());
+  BaseOnly base(&host);
+  EXPECT_STREQ("NONE Processor", base.GetName());
+  EXPECT_EQ(9999, base.GetProcessorID());
+  EXPECT_EQ(nullptr, base.GetReceiveBuffer());
+  base.ClearReceiveBuffer();  // without a buffer only the count is touched
+  EXPECT_EQ(nullptr, base.GetReceiveBuffer());
+  base.OnReceiveByte(0x7E);   // the base only makes sure the buffer exists
+  ASSERT_NE(nullptr, base.GetReceiveBuffer());
+  EXPECT_EQ(0, base.GetReceivedCount());
+  EXPECT_TRUE(host.log.empty());
 
-  p.OnReceiveByte(0x7E);
+  // The protocol stores each byte behind the ones before it.
+  CVelOldManagerProcessor p(&host);
+  p.SetTransferFile("box.img");
+  p.OnReceiveByte(0x50);
   ASSERT_NE(nullptr, p.GetReceiveBuffer());
   EXPECT_EQ(1, p.GetReceivedCount());
-  EXPECT_EQ(0x7E, p.GetReceiveBuffer()[0]);
+  EXPECT_EQ(0x50, p.GetReceiveBuffer()[0]);
   EXPECT_EQ(0, p.GetReceiveBuffer()[1]);  // the rest of the new buffer is zero
-
   p.ClearReceiveBuffer();
   EXPECT_EQ(0, p.GetReceivedCount());
   EXPECT_EQ(0, p.GetReceiveBuffer()[0]);
