@@ -6,6 +6,7 @@
 
 #include "LibraryState.h"
 #include "ManagerEvents.h"
+#include "IOSetupDialog.h"
 #include "ReadyText.h"
 #include "VelOldManagerProcessor.h"
 
@@ -136,7 +137,24 @@ int CVelManager::ReadyToTransfer(VELMAN_TRANS_TYPE nTransType, const char* lpszF
 int CVelManager::StopTransfer() { return UnInitialize(); }
 
 void CVelManager::DoIOConfig() {
-  // The dialog comes with the library's dialogs; until then the settings stay as they are.
+  LibraryState& lib = Library();
+  CIOSetupDialog::s_nPortSelection = m_nPort;
+  CIOSetupDialog::s_nBaudSelection = static_cast<int>(m_dwBaudRate);
+  CIOSetupDialog dialog(lib.hInstance, BoxOwner());
+  if (dialog.DoModal() != IDOK) return;
+
+  const unsigned short oldPort = m_nPort;
+  const unsigned long oldBaud = m_dwBaudRate;
+  m_nPort = static_cast<unsigned short>(dialog.m_nPort);
+  m_dwBaudRate = static_cast<unsigned long>(dialog.m_nBaudRate);
+  if (!lib.port.IsMonitoring()) return;
+  // The open port moves to the new number; if it cannot be opened, the old settings return.
+  lib.port.StopMonitoring();
+  if (!lib.port.StartMonitoring(m_nPort, 9600)) {
+    m_nPort = oldPort;
+    m_dwBaudRate = oldBaud;
+    lib.port.StartMonitoring(oldPort, 9600);
+  }
 }
 
 CVelManagerProcessor* CVelManager::GetCurProcessor() { return Library().processors.Current(); }
@@ -172,5 +190,6 @@ void CVelManager::InitProcessorArray() {
 void CVelManager::ResetProcessorArray() { Library().processors.DeleteAll(); }
 
 void VELMAN_AboutBox(HWND hOwner) {
-  // The about box comes with the library's dialogs.
+  CSNDialog about(101, Library().hInstance, hOwner);
+  about.DoModal();
 }

@@ -5,6 +5,12 @@
 
 namespace {
 const UINT kRunMessage = WM_APP + 100;
+const UINT kRunAsyncMessage = WM_APP + 101;
+
+struct AsyncCall {
+  std::function<void()> fn;
+  HANDLE done;
+};
 const char kClassName[] = "StelvarTestClient";
 }  // namespace
 
@@ -59,10 +65,8 @@ DWORD WINAPI TestClientWindow::ThreadProc(LPVOID param) {
   SetEvent(self->m_hReady);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    self->m_dispatchingPosted = true;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
-    self->m_dispatchingPosted = false;
   }
   return 0;
 }
@@ -74,23 +78,30 @@ LRESULT CALLBACK TestClientWindow::WndProc(HWND hWnd, UINT msg, WPARAM wParam, L
   }
   auto* self = reinterpret_cast<TestClientWindow*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
   if (!self) return DefWindowProcA(hWnd, msg, wParam, lParam);
-  // A message delivered by the loop is posted unless it is being sent to us meanwhile.
-  const bool posted = self->m_dispatchingPosted && !InSendMessage();
+  // Not sent by another thread, and not sent by our own test code or handler on this
+  // thread: the message came through the queue.
+  const bool posted = !InSendMessage() && self->m_ownCodeDepth == 0;
   if (msg == kRunMessage) {
+    ++self->m_ownCodeDepth;
     (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    --self->m_ownCodeDepth;
+    return 0;
+  }
+  if (msg == kRunAsyncMessage) {
+    auto* call = reinterpret_cast<AsyncCall*>(lParam);
+    ++self->m_ownCodeDepth;
+    call->fn();
+    --self->m_ownCodeDepth;
+    SetEvent(call->done);
+    delete call;
     return 0;
   }
   if (msg == WM_DESTROY) {
     PostQuitMessage(0);
     return 0;
   }
-  if (msg == self->m_eventMsg || msg == self->m_inProcessMsg || msg == WM_TIMER) {
-    const bool saved = self->m_dispatchingPosted;
-    self->m_dispatchingPosted = false;  // nested sends while handling are not posted
-    LRESULT r = self->Handle(msg, wParam, lParam, posted);
-    self->m_dispatchingPosted = saved;
-    return r;
-  }
+  if (msg == self->m_eventMsg || msg == self->m_inProcessMsg || msg == WM_TIMER)
+    return self->Handle(msg, wParam, lParam, posted);
   return DefWindowProcA(hWnd, msg, wParam, lParam);
 }
 
@@ -115,7 +126,11 @@ LRESULT TestClientWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam, bool po
     std::lock_guard<std::mutex> lock(m_mutex);
     handler = m_handler;
   }
-  if (handler) handler(m);
+  if (handler) {
+    ++m_ownCodeDepth;
+    handler(m);
+    --m_ownCodeDepth;
+  }
   return 0;
 }
 
@@ -130,6 +145,14 @@ void TestClientWindow::Run(const std::function<void()>& fn) {
     return;
   }
   SendMessageA(m_hWnd, kRunMessage, 0, reinterpret_cast<LPARAM>(&fn));
+}
+
+HANDLE TestClientWindow::RunAsync(std::function<void()> fn) {
+  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE mine = nullptr;
+  DuplicateHandle(GetCurrentProcess(), done, GetCurrentProcess(), &mine, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  PostMessageA(m_hWnd, kRunAsyncMessage, 0, reinterpret_cast<LPARAM>(new AsyncCall{std::move(fn), mine}));
+  return done;
 }
 
 void TestClientWindow::SetHandler(std::function<void(const RecordedMessage&)> handler) {

@@ -19,7 +19,8 @@ struct RecordedMessage {
   WPARAM wParam;
   LPARAM lParam;
   std::string text;     // copy of the event text (events with a text pointer)
-  bool posted;          // arrived through the queue, not by SendMessage
+  bool posted;          // arrived through the queue (a posted message that a modal loop inside
+                        // test code dispatches counts as sent)
   bool fromOtherThread; // sent by another thread (the reader)
   double seconds;       // since the window was created
 
@@ -42,6 +43,9 @@ class TestClientWindow {
 
   // Runs fn on the window's thread and returns when it has finished.
   void Run(const std::function<void()>& fn);
+  // Starts fn on the window's thread and returns at once; the event is set when fn has
+  // finished (the caller closes it). For calls that run a modal loop, such as a dialog.
+  HANDLE RunAsync(std::function<void()> fn);
   // Called on the window's thread after each message has been recorded.
   void SetHandler(std::function<void(const RecordedMessage&)> handler);
 
@@ -68,7 +72,7 @@ class TestClientWindow {
   HANDLE m_hReady = nullptr;
   LARGE_INTEGER m_start{};
   LARGE_INTEGER m_freq{};
-  bool m_dispatchingPosted = false;
+  int m_ownCodeDepth = 0;  // Run/RunAsync closures and handlers running on the window's thread
   mutable std::mutex m_mutex;
   std::vector<RecordedMessage> m_log;
   std::function<void(const RecordedMessage&)> m_handler;
