@@ -40,7 +40,8 @@ void CComPort::ShowError(const char* text) {
   MessageBoxA(BoxOwner(), text, nullptr, MB_ICONERROR);
 }
 
-void CComPort::Notify(const char* text) {
+void CComPort::Notify(const char* text) const {
+  if (m_bUnloading) return;
   if (CVelManagerProcessor* processor = CVelManager::GetCurProcessor())
     processor->SendEventMsg(text, EVENT_MESSAGE);
 }

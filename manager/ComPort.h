@@ -39,8 +39,9 @@ class CComPort : public ISerialLine {
  protected:
   // Whether the calling thread may still use the port (the monitor refuses stopped readers).
   virtual bool MayUsePort() const { return true; }
-  // A status line through the current processor, if there is one.
-  static void Notify(const char* text);
+  // A status line through the current processor, if there is one (none while unloading).
+  void Notify(const char* text) const;
+  bool m_bUnloading = false;
 
  private:
   static void ShowError(const char* text);

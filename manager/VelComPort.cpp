@@ -17,8 +17,15 @@ constexpr DWORD kJoinTimeoutMs = 15000;
 }  // namespace
 
 CVelComPort::~CVelComPort() {
-  if (m_lMonitoring) StopMonitoring();
-  // At unload no thread may be waited for; readers that still run are left alone.
+  // The library is being unloaded: no thread may be waited for now. A reader that still
+  // runs is told to stop and finds the port closed; its records are left to it. Nothing is
+  // sent to the client window from here.
+  m_bUnloading = true;
+  m_nRunning = 0;
+  RetireReader(false);
+  SetTimerResolution(false);
+  Uninitialize();
+  InterlockedExchange(&m_lMonitoring, 0);
   ReapEndedReaders();
 }
 
