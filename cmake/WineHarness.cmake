@@ -2,6 +2,8 @@
 # (private prefix, display, serial pty pairs): see tests/harness/setup.sh.
 
 set(STELVAR_HARNESS_DIR ${CMAKE_BINARY_DIR}/harness)
+# Native programs the Windows tests drive (the box simulator): the native preset's build.
+set(STELVAR_NATIVE_BIN ${CMAKE_SOURCE_DIR}/build/native/bin CACHE PATH "bin folder of the native build")
 set(STELVAR_HARNESS_SCRIPTS ${CMAKE_SOURCE_DIR}/tests/harness)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${STELVAR_HARNESS_SCRIPTS}/wine-run ${STELVAR_HARNESS_DIR})
 
@@ -39,7 +41,7 @@ function(stelvar_wine_script_test name)
   endif()
   set_tests_properties(win.${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${A_TIMEOUT}
     LABELS "windows;${A_LABELS}"
-    ENVIRONMENT "STELVAR_WINE_RUN=${STELVAR_HARNESS_SCRIPTS}/wine-run ${STELVAR_HARNESS_DIR};STELVAR_HARNESS=${STELVAR_HARNESS_DIR};STELVAR_BIN=${CMAKE_BINARY_DIR}/bin")
+    ENVIRONMENT "STELVAR_WINE_RUN=${STELVAR_HARNESS_SCRIPTS}/wine-run ${STELVAR_HARNESS_DIR};STELVAR_HARNESS=${STELVAR_HARNESS_DIR};STELVAR_BIN=${CMAKE_BINARY_DIR}/bin;STELVAR_NATIVE_BIN=${STELVAR_NATIVE_BIN}")
   if(A_SERIAL)
     set_tests_properties(win.${name} PROPERTIES RESOURCE_LOCK serial)
   endif()

@@ -6,6 +6,8 @@
 #include "ComPort.h"
 #include "MessageBoxWatcher.h"
 #include "SerialPeer.h"
+#include "TestClientWindow.h"
+#include "VelManager.h"
 
 TEST(ComPort, OpensConfiguresAndRefusesASecondOpen) {
   MessageBoxWatcher boxes;
@@ -78,4 +80,24 @@ TEST(ComPort, PortWithoutDeviceFailsWithItsErrorCode) {
   ASSERT_EQ(1u, boxes.Boxes().size());
   EXPECT_EQ("Failed to open com port : \\\\.\\COM9, Error No. - 2l", boxes.Boxes()[0].text);
   EXPECT_EQ(9, port.GetPortNumber());
+}
+
+TEST(ComPort, AWriteTheLineTakesOnlyInPartIsReportedAsAFailure) {
+  // Nobody reads COM12: the line fills up and the write times out with part of the data sent.
+  TestClientWindow client;
+  CVelManager manager;
+  volatile int cancel = 0;
+  client.Run([&] { manager.SetParentInfo(client.hwnd(), client.eventMsg(), client.inProcessMsg(), &cancel); });
+  CComPort port;
+  ASSERT_TRUE(port.Initialize(11, 115200));
+  std::vector<unsigned char> big(1 << 20, 0x5A);
+  EXPECT_FALSE(port.WriteData(big.data(), static_cast<unsigned long>(big.size())));
+  const auto log = client.Messages();
+  ASSERT_FALSE(log.empty());
+  const RecordedMessage& report = log.back();
+  EXPECT_EQ(1, report.lParam);
+  EXPECT_EQ(0u, report.text.find("CComPort::WriteData() - WriteFile() wrote ")) << report.text;
+  EXPECT_NE(std::string::npos, report.text.find(" of 1048576 bytes")) << report.text;
+  port.Uninitialize();
+  SerialPeer(12).Purge();
 }
