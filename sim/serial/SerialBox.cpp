@@ -611,7 +611,7 @@ void CSerialBox::Stray(uint8_t byte, BoxTime arrival, const char* reason) {
     m_strayBytes.clear();
     m_strayReason = reason;
   }
-  if (m_strays < 16) m_strayBytes += Hex(&byte, 1) + " ";
+  if (m_strays < 16) m_strayBytes += (m_strays ? " " : "") + Hex(&byte, 1);
   ++m_strays;
 }
 
@@ -619,7 +619,7 @@ void CSerialBox::FlushStrays() {
   if (!m_strays) return;
   size_t count = m_strays;
   m_strays = 0;
-  if (count > 16) m_strayBytes += "...";
+  if (count > 16) m_strayBytes += " ...";
   Log(SBoxLogEntry::kFromPc,
       Format("%s: %zu stray byte%s ignored, %s", m_strayBytes.c_str(), count, count == 1 ? "" : "s", m_strayReason),
       m_strayAt);
