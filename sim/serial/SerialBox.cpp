@@ -322,7 +322,9 @@ void CSerialBox::SendSync() {
     m_awaitFrom = m_output.back().done;
   } else {
     Send({kSync});
-    Log(SBoxLogEntry::kToPc, Format("22 SYNC again (%d)", m_syncsSent + 1));
+    // A long wait for the PC is logged sparsely.
+    int count = m_syncsSent + 1;
+    if (count <= 5 || count % 100 == 0) Log(SBoxLogEntry::kToPc, Format("22 SYNC again (%d)", count));
   }
   ++m_syncsSent;
   m_timer = m_now + m_settings.syncIntervalMs * kBoxMs;

@@ -68,6 +68,8 @@ class CSerialBox {
   const std::vector<uint8_t>& LastImage() const { return m_lastImage; }
 
   uint32_t LineRate() const { return m_rate; }
+  // Bytes the box has sent that have not yet fully left.
+  size_t PendingOutput() const { return m_output.size(); }
   int Download() const { return m_download; }
   // Silent or babbling for good, as asked: the current download ends only when the box is stopped.
   bool InEndlessFault() const;
