@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "SectionRecord.h"
+#include "BoxSectionRecord.h"
 
 namespace {
 
@@ -60,17 +60,17 @@ const char* FunctionName(uint8_t code) {
   }
 }
 
-std::string DescribeResult(const SDownloadResult& r) {
+std::string DescribeResult(const SBoxDownloadResult& r) {
   switch (r.outcome) {
-    case SDownloadResult::kCompleted: {
+    case SBoxDownloadResult::kCompleted: {
       double seconds = double(r.end - r.dataStart) / 1e6;
       return Format("download %d completed: %zu image bytes, %d sections, %d blocks, %zu payload bytes in %.3f s "
                     "(%.0f B/s) at %u baud",
                     r.download, r.imageBytes, r.sections, r.blocks, r.payloadBytes, seconds,
                     seconds > 0 ? double(r.payloadBytes) / seconds : 0.0, r.rate);
     }
-    case SDownloadResult::kFailed: return Format("download %d failed: %s", r.download, r.reason.c_str());
-    case SDownloadResult::kInterrupted: return Format("download %d interrupted: %s", r.download, r.reason.c_str());
+    case SBoxDownloadResult::kFailed: return Format("download %d failed: %s", r.download, r.reason.c_str());
+    case SBoxDownloadResult::kInterrupted: return Format("download %d interrupted: %s", r.download, r.reason.c_str());
   }
   return "";
 }
@@ -301,12 +301,12 @@ void CSerialBox::OnTimer() {
         Fail(0x56, Format("block %d short: %zu of 1030 bytes", m_blocks, m_frame.size()));
       return;
     case kSilent:
-      EndDownload(SDownloadResult::kInterrupted, m_breakingFault + " ended");
+      EndDownload(SBoxDownloadResult::kInterrupted, m_breakingFault + " ended");
       StartDownload(m_now);
       return;
     case kBabble:
       if (m_now >= m_faultEnd) {
-        EndDownload(SDownloadResult::kInterrupted, Format("%s ended after %zu bytes", m_breakingFault.c_str(), m_babbled));
+        EndDownload(SBoxDownloadResult::kInterrupted, Format("%s ended after %zu bytes", m_breakingFault.c_str(), m_babbled));
         StartDownload(m_now);
       } else {
         SendBabble();
@@ -371,13 +371,13 @@ void CSerialBox::AwaitFrame(Phase phase, size_t size) {
 
 void CSerialBox::OnHeader() {
   const uint8_t* frame = m_frame.data();
-  for (size_t i = CSectionRecord::kSize; i < kHeaderFrame; ++i) {
+  for (size_t i = CBoxSectionRecord::kSize; i < kHeaderFrame; ++i) {
     if (frame[i] != kFiller) {
       Fail(0x54, Format("data header %d: filler byte %zu is %02x, not ff", m_headers, i, frame[i]));
       return;
     }
   }
-  CSectionRecord record(frame);
+  CBoxSectionRecord record(frame);
   if (record.IsEnd()) {
     Log(SBoxLogEntry::kFromPc, Format("data header %d: end record (flag byte 00), filler ok", m_headers));
     m_image.AddEndRecord(frame);
@@ -438,16 +438,16 @@ void CSerialBox::OnBlock() {
 void CSerialBox::Fail(uint8_t code, const std::string& reason) {
   Send({kErrorReport, code});
   Log(SBoxLogEntry::kToPc, Format("50 %02x error report \"%s\": %s", code, ErrorName(code), reason.c_str()));
-  EndDownload(SDownloadResult::kFailed, Format("\"%s\" (0x%02x): %s", ErrorName(code), code, reason.c_str()));
+  EndDownload(SBoxDownloadResult::kFailed, Format("\"%s\" (0x%02x): %s", ErrorName(code), code, reason.c_str()));
   StartDownload(m_now + m_settings.syncIntervalMs * kBoxMs);
 }
 
 void CSerialBox::Complete() {
-  EndDownload(SDownloadResult::kCompleted, "");
-  SDownloadResult& result = m_results.back();
+  EndDownload(SBoxDownloadResult::kCompleted, "");
+  SBoxDownloadResult& result = m_results.back();
   m_lastImage = m_image.Bytes();
   if (m_settings.compare) {
-    SImageComparison comparison = m_image.Compare(m_settings.reference);
+    SBoxImageComparison comparison = m_image.Compare(m_settings.reference);
     result.compared = true;
     result.matches = comparison.equal;
     result.differences = comparison.differences;
@@ -459,13 +459,13 @@ void CSerialBox::Complete() {
   StartDownload(m_now + m_settings.syncIntervalMs * kBoxMs);
 }
 
-void CSerialBox::EndDownload(SDownloadResult::Outcome outcome, const std::string& reason) {
-  SDownloadResult result;
+void CSerialBox::EndDownload(SBoxDownloadResult::Outcome outcome, const std::string& reason) {
+  SBoxDownloadResult result;
   result.download = m_download;
   result.outcome = outcome;
   result.reason = reason;
-  if (outcome == SDownloadResult::kFailed && !m_breakingFault.empty()) {
-    result.outcome = SDownloadResult::kInterrupted;
+  if (outcome == SBoxDownloadResult::kFailed && !m_breakingFault.empty()) {
+    result.outcome = SBoxDownloadResult::kInterrupted;
     result.reason += ", after " + m_breakingFault + " as asked";
   }
   result.start = m_start;
@@ -547,7 +547,7 @@ bool CSerialBox::Emit(SBoxPoint::Kind here, std::vector<uint8_t> bytes, const st
         Log(SBoxLogEntry::kToPc, Format("50 %02x error report \"%s\" instead of %s, as asked", fault.code,
                                         ErrorName(fault.code), what.c_str()));
         m_breakingFault.clear();
-        EndDownload(SDownloadResult::kInterrupted,
+        EndDownload(SBoxDownloadResult::kInterrupted,
                     Format("error report 0x%02x sent instead of %s, as asked", fault.code, what.c_str()));
         StartDownload(m_now + m_settings.syncIntervalMs * kBoxMs);
         return false;
@@ -579,7 +579,7 @@ void CSerialBox::SendBabble() {
   Send(chunk);
   m_babbled += chunk.size();
   // The stream runs at the line rate, paced or not.
-  CLineTiming line;
+  CBoxLineTiming line;
   line.SetRate(m_rate);
   m_timer = std::min(m_faultEnd, m_now + line.Duration(chunk.size()));
 }

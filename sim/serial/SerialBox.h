@@ -29,9 +29,9 @@
 #include "BoxLogEntry.h"
 #include "BoxSettings.h"
 #include "BoxTime.h"
-#include "DownloadResult.h"
-#include "LineTiming.h"
-#include "ReceivedImage.h"
+#include "BoxDownloadResult.h"
+#include "BoxLineTiming.h"
+#include "BoxReceivedImage.h"
 
 class CSerialBox {
  public:
@@ -63,7 +63,7 @@ class CSerialBox {
   // Log lines since the last call.
   std::vector<SBoxLogEntry> TakeLog();
   // Downloads that have ended, in order.
-  const std::vector<SDownloadResult>& Results() const { return m_results; }
+  const std::vector<SBoxDownloadResult>& Results() const { return m_results; }
   // The image rebuilt by the last completed download.
   const std::vector<uint8_t>& LastImage() const { return m_lastImage; }
 
@@ -100,7 +100,7 @@ class CSerialBox {
   void AwaitFrame(Phase phase, size_t size);
   void Fail(uint8_t code, const std::string& reason);
   void Complete();
-  void EndDownload(SDownloadResult::Outcome outcome, const std::string& reason);
+  void EndDownload(SBoxDownloadResult::Outcome outcome, const std::string& reason);
   void SetLineRate(uint32_t rate);
 
   // Sends `bytes` at point `here` unless a misbehaviour takes over; false when one did.
@@ -118,7 +118,7 @@ class CSerialBox {
 
   SBoxSettings m_settings;
   CBoxCrc32 m_crc;
-  CLineTiming m_rx, m_tx, m_rxTail;
+  CBoxLineTiming m_rx, m_tx, m_rxTail;
   std::deque<SPending> m_input;
   std::deque<SOutput> m_output;
   size_t m_overrun = 0;
@@ -148,7 +148,7 @@ class CSerialBox {
   size_t m_payloadBytes = 0;
   std::vector<uint8_t> m_frame;
   size_t m_frameSize = 0;
-  CReceivedImage m_image;
+  CBoxReceivedImage m_image;
   std::vector<bool> m_fired;
   std::string m_breakingFault;  // the misbehaviour that may have ended this download
   BoxTime m_faultEnd = kBoxNever;
@@ -162,6 +162,6 @@ class CSerialBox {
 
   std::vector<SBoxLogEntry> m_log;
   size_t m_logDropped = 0;
-  std::vector<SDownloadResult> m_results;
+  std::vector<SBoxDownloadResult> m_results;
   std::vector<uint8_t> m_lastImage;
 };

@@ -200,9 +200,9 @@ bool CStbsimSession::FlushOutput() {
 }
 
 void CStbsimSession::OnResults() {
-  const std::vector<SDownloadResult>& results = m_box->Results();
+  const std::vector<SBoxDownloadResult>& results = m_box->Results();
   for (; m_resultsSeen < results.size(); ++m_resultsSeen) {
-    if (results[m_resultsSeen].outcome != SDownloadResult::kCompleted || m_options.received.empty()) continue;
+    if (results[m_resultsSeen].outcome != SBoxDownloadResult::kCompleted || m_options.received.empty()) continue;
     std::string error;
     if (WriteFile(m_options.received, m_box->LastImage(), error))
       Line("received image of download " + std::to_string(results[m_resultsSeen].download) + " written to " +
@@ -222,15 +222,15 @@ void CStbsimSession::Line(const std::string& text) {
 }
 
 int CStbsimSession::Verdict(std::string& reason) {
-  const std::vector<SDownloadResult>& results = m_box->Results();
+  const std::vector<SBoxDownloadResult>& results = m_box->Results();
   size_t considered = std::min<size_t>(results.size(), m_options.downloads);
   int completed = 0, interrupted = 0;
-  const SDownloadResult* failed = nullptr;
+  const SBoxDownloadResult* failed = nullptr;
   for (size_t i = 0; i < considered; ++i) {
-    const SDownloadResult& r = results[i];
-    if (r.outcome == SDownloadResult::kInterrupted) ++interrupted;
-    if (r.outcome == SDownloadResult::kCompleted) ++completed;
-    if (!failed && r.outcome != SDownloadResult::kInterrupted && !r.Good()) failed = &r;
+    const SBoxDownloadResult& r = results[i];
+    if (r.outcome == SBoxDownloadResult::kInterrupted) ++interrupted;
+    if (r.outcome == SBoxDownloadResult::kCompleted) ++completed;
+    if (!failed && r.outcome != SBoxDownloadResult::kInterrupted && !r.Good()) failed = &r;
   }
   bool endless = considered < m_options.downloads && m_box->InEndlessFault();
   if (endless) ++interrupted;
@@ -238,7 +238,7 @@ int CStbsimSession::Verdict(std::string& reason) {
   int code = kPass;
   if (failed) {
     code = kFail;
-    if (failed->outcome == SDownloadResult::kFailed)
+    if (failed->outcome == SBoxDownloadResult::kFailed)
       reason = "download " + std::to_string(failed->download) + " failed: " + failed->reason;
     else
       reason = "download " + std::to_string(failed->download) + ": the received image differs from " +

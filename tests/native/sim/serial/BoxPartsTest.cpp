@@ -8,9 +8,9 @@
 #include "BoxCrc32.h"
 #include "BoxImages.h"
 #include "BoxPoint.h"
-#include "LineTiming.h"
-#include "ReceivedImage.h"
-#include "SectionRecord.h"
+#include "BoxLineTiming.h"
+#include "BoxReceivedImage.h"
+#include "BoxSectionRecord.h"
 #include "TestPc.h"
 
 TEST(BoxCrc32, PublishedCheckValues) {
@@ -30,8 +30,8 @@ TEST(BoxCrc32, TableAgreesWithBitwiseSumAndContinues) {
   EXPECT_EQ(whole, crc.Compute(data.data() + 100, 924, crc.Compute(data.data(), 100)));
 }
 
-TEST(LineTiming, BlockAt115200TakesTenBitTimesPerByte) {
-  CLineTiming line;
+TEST(BoxLineTiming, BlockAt115200TakesTenBitTimesPerByte) {
+  CBoxLineTiming line;
   line.SetRate(115200);
   BoxTime done = 0;
   for (int i = 0; i < 1030; ++i) done = line.Schedule(5000);
@@ -43,8 +43,8 @@ TEST(LineTiming, BlockAt115200TakesTenBitTimesPerByte) {
   EXPECT_EQ(5000 + (1030ll * 1000 * 10 * 1000000 + 115199) / 115200, done);
 }
 
-TEST(LineTiming, IdleLineStartsAtReadyAndRateChangeAppliesToNextByte) {
-  CLineTiming line;
+TEST(BoxLineTiming, IdleLineStartsAtReadyAndRateChangeAppliesToNextByte) {
+  CBoxLineTiming line;
   EXPECT_EQ(1000 + 1042, line.Schedule(1000));   // 9600: 1041.7 us
   EXPECT_EQ(1000 + 2084, line.Peek(1500));       // still busy: queued behind
   EXPECT_EQ(10000 + 1042, line.Schedule(10000)); // idle again
@@ -55,30 +55,30 @@ TEST(LineTiming, IdleLineStartsAtReadyAndRateChangeAppliesToNextByte) {
   EXPECT_EQ(0, line.Duration(1030));
 }
 
-TEST(SectionRecord, PayloadLengthFollowsTheRecordKind) {
+TEST(BoxSectionRecord, PayloadLengthFollowsTheRecordKind) {
   std::vector<uint8_t> image = MakeImage({{SSection::kProgram, 0x00010000}});
-  CSectionRecord program(image.data());
-  EXPECT_EQ(CSectionRecord::kProgram, program.GetKind());
+  CBoxSectionRecord program(image.data());
+  EXPECT_EQ(CBoxSectionRecord::kProgram, program.GetKind());
   EXPECT_EQ(65536, program.PayloadLength());
   uint8_t record[44] = {1};
-  EXPECT_EQ(14336, CSectionRecord(record).PayloadLength());  // data kind 0: ANAL
+  EXPECT_EQ(14336, CBoxSectionRecord(record).PayloadLength());  // data kind 0: ANAL
   record[32] = 1;
-  EXPECT_EQ(CSectionRecord::kDig, CSectionRecord(record).GetKind());
-  EXPECT_EQ(0, CSectionRecord(record).PayloadLength());
+  EXPECT_EQ(CBoxSectionRecord::kDig, CBoxSectionRecord(record).GetKind());
+  EXPECT_EQ(0, CBoxSectionRecord(record).PayloadLength());
   record[33] = 1;
-  EXPECT_EQ(0, CSectionRecord(record).PayloadLength());
+  EXPECT_EQ(0, CBoxSectionRecord(record).PayloadLength());
   record[32] = 7;
-  EXPECT_EQ(CSectionRecord::kNone, CSectionRecord(record).GetKind());
-  EXPECT_EQ(0, CSectionRecord(record).PayloadLength());
-  EXPECT_NE(std::string::npos, CSectionRecord(record).Describe().find("0x07"));
+  EXPECT_EQ(CBoxSectionRecord::kNone, CBoxSectionRecord(record).GetKind());
+  EXPECT_EQ(0, CBoxSectionRecord(record).PayloadLength());
+  EXPECT_NE(std::string::npos, CBoxSectionRecord(record).Describe().find("0x07"));
   record[0] = 0;
-  EXPECT_TRUE(CSectionRecord(record).IsEnd());
+  EXPECT_TRUE(CBoxSectionRecord(record).IsEnd());
 }
 
 namespace {
 // Rebuilds `file` (one program section of `length` bytes) the way the box does.
-CReceivedImage Rebuild(const std::vector<uint8_t>& file, uint32_t length) {
-  CReceivedImage image;
+CBoxReceivedImage Rebuild(const std::vector<uint8_t>& file, uint32_t length) {
+  CBoxReceivedImage image;
   uint8_t frame[64];
   std::memcpy(frame, file.data(), 44);
   std::memset(frame + 44, 0xFF, 20);
@@ -92,42 +92,42 @@ CReceivedImage Rebuild(const std::vector<uint8_t>& file, uint32_t length) {
 }
 }  // namespace
 
-TEST(ReceivedImage, WhatTheProtocolLeavesOutIsNoMismatch) {
+TEST(BoxReceivedImage, WhatTheProtocolLeavesOutIsNoMismatch) {
   std::vector<uint8_t> file = MakeImage({{SSection::kProgram, 3000}});
-  CReceivedImage image = Rebuild(file, 3000);
+  CBoxReceivedImage image = Rebuild(file, 3000);
   ASSERT_EQ(file.size(), image.Bytes().size());
   EXPECT_EQ(0xFF, image.Bytes()[44]);  // the filler as received
-  SImageComparison same = image.Compare(file);
+  SBoxImageComparison same = image.Compare(file);
   EXPECT_TRUE(same.equal);
   EXPECT_TRUE(same.differences.empty());
 }
 
-TEST(ReceivedImage, NamesWhereBytesAndLengthsDiffer) {
+TEST(BoxReceivedImage, NamesWhereBytesAndLengthsDiffer) {
   std::vector<uint8_t> file = MakeImage({{SSection::kProgram, 3000}});
   std::vector<uint8_t> changed = file;
   changed[64 + 1500] ^= 1;
   changed[64 + 1501] ^= 1;
   changed[64 + 2900] ^= 1;
   changed[5] ^= 1;
-  CReceivedImage image = Rebuild(changed, 3000);
-  SImageComparison c = image.Compare(file);
+  CBoxReceivedImage image = Rebuild(changed, 3000);
+  SBoxImageComparison c = image.Compare(file);
   EXPECT_FALSE(c.equal);
   ASSERT_EQ(3u, c.differences.size());
   EXPECT_NE(std::string::npos, c.differences[0].find("offset 5 (section 1 record, byte 5)"));
   EXPECT_NE(std::string::npos, c.differences[1].find("offset 1564 (section 1 payload, byte 1500 of 3000)"));
   EXPECT_NE(std::string::npos, c.differences[1].find("2 of the 2 bytes"));
   EXPECT_NE(std::string::npos, c.differences[2].find("byte 2900 of 3000"));
-  SImageComparison capped = image.Compare(file, 1);
+  SBoxImageComparison capped = image.Compare(file, 1);
   ASSERT_EQ(2u, capped.differences.size());
   EXPECT_EQ("and 2 more differing runs", capped.differences[1]);
 
   std::vector<uint8_t> longer = file;
   longer.insert(longer.end() - 44, 10, 0x00);
-  SImageComparison shortReceived = image.Compare(longer);
+  SBoxImageComparison shortReceived = image.Compare(longer);
   EXPECT_FALSE(shortReceived.equal);
   EXPECT_NE(std::string::npos, shortReceived.differences.back().find("from offset 3108 on were not received"));
   std::vector<uint8_t> shorter(file.begin(), file.end() - 4);
-  SImageComparison past = image.Compare(shorter);
+  SBoxImageComparison past = image.Compare(shorter);
   EXPECT_FALSE(past.equal);
   EXPECT_NE(std::string::npos, past.differences.back().find("4 bytes from offset 3104 (end record, byte 40)"));
 }

@@ -45,8 +45,8 @@ TEST(SerialBox, OneAnalSectionAt115200) {
   CBoxLoop loop(Settings(image), image);
   ASSERT_TRUE(loop.RunDownloads(1));
 
-  const SDownloadResult& r = loop.box.Results()[0];
-  EXPECT_EQ(SDownloadResult::kCompleted, r.outcome) << r.reason;
+  const SBoxDownloadResult& r = loop.box.Results()[0];
+  EXPECT_EQ(SBoxDownloadResult::kCompleted, r.outcome) << r.reason;
   EXPECT_TRUE(r.compared);
   EXPECT_TRUE(r.matches);
   EXPECT_EQ(115200u, r.rate);
@@ -90,7 +90,7 @@ TEST(SerialBox, At9600WithoutReopenAndWithoutBaudCode) {
   pc.baudCode = 0x01;
   CBoxLoop at9600(Settings(image), image, pc);
   ASSERT_TRUE(at9600.RunDownloads(1));
-  const SDownloadResult& r = at9600.box.Results()[0];
+  const SBoxDownloadResult& r = at9600.box.Results()[0];
   EXPECT_TRUE(r.Good()) << r.reason;
   EXPECT_EQ(9600u, r.rate);
   EXPECT_GE(r.end - r.dataStart, 14 * ((1030ll * 10 * 1000000 + 9599) / 9600));
@@ -116,7 +116,7 @@ TEST(SerialBox, ProgramDigAndShortSections) {
   std::vector<uint8_t> mixed = MakeImage({{SSection::kDig, 0}, {SSection::kAnal, 0}, {SSection::kProgram, 1024}});
   CBoxLoop many(Settings(mixed), mixed);
   ASSERT_TRUE(many.RunDownloads(1));
-  const SDownloadResult& r = many.box.Results()[0];
+  const SBoxDownloadResult& r = many.box.Results()[0];
   EXPECT_TRUE(r.Good()) << r.reason;
   EXPECT_EQ(3, r.sections);
   EXPECT_EQ(16, r.blocks);
@@ -142,8 +142,8 @@ TEST_P(SerialBoxBadFrame, GetsItsErrorReportAndTheBoxStartsOver) {
   std::vector<uint8_t> image = MakeImage({{SSection::kAnal, 0}});
   CBoxLoop loop(Settings(image), image, c.pc);
   ASSERT_TRUE(loop.RunDownloads(2));
-  const SDownloadResult& bad = loop.box.Results()[0];
-  EXPECT_EQ(SDownloadResult::kFailed, bad.outcome);
+  const SBoxDownloadResult& bad = loop.box.Results()[0];
+  EXPECT_EQ(SBoxDownloadResult::kFailed, bad.outcome);
   EXPECT_NE(std::string::npos, bad.reason.find(c.reason)) << bad.reason;
   EXPECT_EQ(std::vector<uint8_t>{c.code}, loop.pc.errors);
   // The PC spoils only the first download; the second, after a new SYNC at the box's rate, completes.
@@ -178,8 +178,8 @@ TEST(SerialBox, ChangedPayloadIsReportedWhereItDiffers) {
   std::vector<uint8_t> image = MakeImage({{SSection::kAnal, 0}});
   CBoxLoop loop(Settings(image), image, Pc(&CTestPc::SOptions::wrongPayloadBlock, 2));
   ASSERT_TRUE(loop.RunDownloads(1));
-  const SDownloadResult& r = loop.box.Results()[0];
-  EXPECT_EQ(SDownloadResult::kCompleted, r.outcome);
+  const SBoxDownloadResult& r = loop.box.Results()[0];
+  EXPECT_EQ(SBoxDownloadResult::kCompleted, r.outcome);
   EXPECT_FALSE(r.matches);
   EXPECT_FALSE(r.Good());
   ASSERT_EQ(1u, r.differences.size());
@@ -238,7 +238,7 @@ TEST(SerialBox, WithoutPacingTheLineTakesNoTime) {
   std::vector<uint8_t> image = MakeImage({{SSection::kAnal, 0}});
   CBoxLoop loop(Settings(image, false), image);
   ASSERT_TRUE(loop.RunDownloads(1));
-  const SDownloadResult& r = loop.box.Results()[0];
+  const SBoxDownloadResult& r = loop.box.Results()[0];
   EXPECT_TRUE(r.Good());
   EXPECT_EQ(r.dataStart, r.end);
   EXPECT_EQ(600 * kBoxMs, r.dataStart - r.start);  // only the reopen pause
@@ -248,7 +248,7 @@ TEST(SerialBox, SeveralDownloadsInARow) {
   std::vector<uint8_t> image = MakeImage({{SSection::kProgram, 5000}});
   CBoxLoop loop(Settings(image), image);
   ASSERT_TRUE(loop.RunDownloads(3));
-  for (const SDownloadResult& r : loop.box.Results()) EXPECT_TRUE(r.Good()) << r.download << ": " << r.reason;
+  for (const SBoxDownloadResult& r : loop.box.Results()) EXPECT_TRUE(r.Good()) << r.download << ": " << r.reason;
   EXPECT_EQ(3, loop.pc.completed);
   EXPECT_EQ(3, loop.pc.syncs);
   // Each new download starts over at 9600 baud.
@@ -268,7 +268,7 @@ TEST(SerialBoxFault, SilenceForGoodOrForAWhile) {
   settings.faults = {Fault(SBoxFault::kSilent, "sync", 0, 2000)};
   CBoxLoop pause(settings, image);
   ASSERT_TRUE(pause.RunDownloads(2));
-  EXPECT_EQ(SDownloadResult::kInterrupted, pause.box.Results()[0].outcome);
+  EXPECT_EQ(SBoxDownloadResult::kInterrupted, pause.box.Results()[0].outcome);
   EXPECT_EQ(2000 * kBoxMs, pause.box.Results()[0].end);
   EXPECT_TRUE(pause.box.Results()[1].Good());
 
@@ -295,7 +295,7 @@ TEST(SerialBoxFault, ErrorReportsAtChosenPoints) {
     settings.faults = {Fault(SBoxFault::kErrorReport, c.point, 0x58)};
     CBoxLoop loop(settings, image);
     ASSERT_TRUE(loop.RunDownloads(2));
-    EXPECT_EQ(SDownloadResult::kInterrupted, loop.box.Results()[0].outcome);
+    EXPECT_EQ(SBoxDownloadResult::kInterrupted, loop.box.Results()[0].outcome);
     EXPECT_NE(std::string::npos, loop.box.Results()[0].reason.find("error report 0x58 sent instead of"));
     EXPECT_EQ(std::vector<uint8_t>{0x58}, loop.pc.errors);
     EXPECT_EQ(c.requests, loop.pc.requests.size());
@@ -308,12 +308,12 @@ TEST(SerialBoxFault, ErrorReportsAtChosenPoints) {
   CBoxLoop second(settings, image);
   ASSERT_TRUE(second.RunDownloads(3));
   EXPECT_TRUE(second.box.Results()[0].Good());
-  EXPECT_EQ(SDownloadResult::kInterrupted, second.box.Results()[1].outcome);
+  EXPECT_EQ(SBoxDownloadResult::kInterrupted, second.box.Results()[1].outcome);
   EXPECT_TRUE(second.box.Results()[2].Good());
   settings.faults[0].download = 0;
   CBoxLoop every(settings, image);
   ASSERT_TRUE(every.RunDownloads(3));
-  for (const SDownloadResult& r : every.box.Results()) EXPECT_EQ(SDownloadResult::kInterrupted, r.outcome);
+  for (const SBoxDownloadResult& r : every.box.Results()) EXPECT_EQ(SBoxDownloadResult::kInterrupted, r.outcome);
 }
 
 TEST(SerialBoxFault, SwappedRequestIsServedAndCompletes) {
@@ -354,8 +354,8 @@ TEST(SerialBoxFault, WrongEcho) {
   ASSERT_TRUE(flipped.RunDownloads(2));
   // The PC does not take 0x85 as an echo, so no data header comes.
   EXPECT_EQ(0x85, flipped.pc.echoes.at(0));
-  const SDownloadResult& r = flipped.box.Results()[0];
-  EXPECT_EQ(SDownloadResult::kInterrupted, r.outcome);
+  const SBoxDownloadResult& r = flipped.box.Results()[0];
+  EXPECT_EQ(SBoxDownloadResult::kInterrupted, r.outcome);
   EXPECT_NE(std::string::npos, r.reason.find("no data header 1 within 3000 ms, after wrong echo as asked")) << r.reason;
   EXPECT_EQ(std::vector<uint8_t>{0x59}, flipped.pc.errors);
   EXPECT_TRUE(flipped.box.Results()[1].Good());
@@ -373,8 +373,8 @@ TEST(SerialBoxFault, BabbleRunsAtTheLineRate) {
   settings.faults = {Fault(SBoxFault::kBabble, "block:2", 0, 100)};
   CBoxLoop loop(settings, image);
   ASSERT_TRUE(loop.RunDownloads(1));
-  const SDownloadResult& r = loop.box.Results()[0];
-  EXPECT_EQ(SDownloadResult::kInterrupted, r.outcome);
+  const SBoxDownloadResult& r = loop.box.Results()[0];
+  EXPECT_EQ(SBoxDownloadResult::kInterrupted, r.outcome);
   // 100 ms at 115200 baud: 1152 bytes, in chunks of 32 (some lost while the PC, confused, reopens).
   EXPECT_NE(std::string::npos, r.reason.find("babble at block:2 for 100 ms ended after 1152 bytes")) << r.reason;
   loop.Run(loop.now + 10 * kBoxMs);

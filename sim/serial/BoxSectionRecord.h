@@ -1,11 +1,11 @@
-// SectionRecord.h - reads a 44-byte section record the way the box does: kind and payload length.
+// BoxSectionRecord.h - reads a 44-byte section record the way the box does: kind and payload length.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-class CSectionRecord {
+class CBoxSectionRecord {
  public:
   static constexpr size_t kSize = 44;
   // The DIG size parameters (64 KiB units and 1 KiB units) are fixed at 0, so a DIG section carries no payload.
@@ -15,7 +15,7 @@ class CSectionRecord {
 
   enum Kind { kProgram, kAnal, kDig, kNone };
 
-  explicit CSectionRecord(const uint8_t* bytes);
+  explicit CBoxSectionRecord(const uint8_t* bytes);
 
   // Flag byte 0 cleared: the end record.
   bool IsEnd() const { return m_bytes[0] == 0; }

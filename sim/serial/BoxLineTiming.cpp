@@ -1,4 +1,4 @@
-#include "LineTiming.h"
+#include "BoxLineTiming.h"
 
 #include <algorithm>
 
@@ -6,23 +6,23 @@ namespace {
 constexpr uint64_t kBitsPerByteUs = 10ull * 1000000ull;
 }
 
-void CLineTiming::SetRate(uint32_t baud) {
+void CBoxLineTiming::SetRate(uint32_t baud) {
   if (baud == 0 || baud == m_rate) return;
   m_rate = baud;
   m_burstBytes = 0;
 }
 
-BoxTime CLineTiming::Done(BoxTime start, uint64_t index) const {
+BoxTime CBoxLineTiming::Done(BoxTime start, uint64_t index) const {
   return start + static_cast<BoxTime>((index * kBitsPerByteUs + m_rate - 1) / m_rate);
 }
 
-BoxTime CLineTiming::Peek(BoxTime ready) const {
+BoxTime CBoxLineTiming::Peek(BoxTime ready) const {
   if (!m_pace) return ready;
   if (m_burstBytes == 0 || ready > m_lastDone) return Done(std::max(ready, m_lastDone), 1);
   return Done(m_burstStart, m_burstBytes + 1);
 }
 
-BoxTime CLineTiming::Schedule(BoxTime ready) {
+BoxTime CBoxLineTiming::Schedule(BoxTime ready) {
   if (!m_pace) return ready;
   if (m_burstBytes == 0 || ready > m_lastDone) {
     m_burstStart = std::max(ready, m_lastDone);
@@ -33,7 +33,7 @@ BoxTime CLineTiming::Schedule(BoxTime ready) {
   return m_lastDone;
 }
 
-BoxTime CLineTiming::Duration(size_t count) const {
+BoxTime CBoxLineTiming::Duration(size_t count) const {
   if (!m_pace) return 0;
   return static_cast<BoxTime>((count * kBitsPerByteUs + m_rate - 1) / m_rate);
 }

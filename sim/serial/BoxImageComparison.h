@@ -1,10 +1,10 @@
-// ImageComparison.h - the outcome of comparing a received image with the image file.
+// BoxImageComparison.h - the outcome of comparing a received image with the image file.
 #pragma once
 
 #include <string>
 #include <vector>
 
-struct SImageComparison {
+struct SBoxImageComparison {
   bool equal = true;
   // One line per differing run of bytes or length difference, in image order; empty when equal.
   std::vector<std::string> differences;

@@ -1,16 +1,16 @@
-// ReceivedImage.h - the image the box rebuilds from the frames it received, and its comparison with a file.
+// BoxReceivedImage.h - the image the box rebuilds from the frames it received, and its comparison with a file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "ImageComparison.h"
+#include "BoxImageComparison.h"
 
 // Laid out as the file: each 64-byte header area (record, then the 20 bytes as received), the section's
 // payload, and the 44-byte end record. What the protocol leaves out by design is not compared: the 20
 // bytes of each header area (never sent) and byte 0 of the end record (sent as 0).
-class CReceivedImage {
+class CBoxReceivedImage {
  public:
   void Clear();
 
@@ -21,7 +21,7 @@ class CReceivedImage {
   const std::vector<uint8_t>& Bytes() const { return m_bytes; }
 
   // Lists at most `maxRuns` differing runs, then a count of the rest.
-  SImageComparison Compare(const std::vector<uint8_t>& file, size_t maxRuns = 10) const;
+  SBoxImageComparison Compare(const std::vector<uint8_t>& file, size_t maxRuns = 10) const;
 
  private:
   enum RegionKind { kRecord, kFiller, kPayload, kEndRecord };

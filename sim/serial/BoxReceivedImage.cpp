@@ -1,21 +1,21 @@
-#include "ReceivedImage.h"
+#include "BoxReceivedImage.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "SectionRecord.h"
+#include "BoxSectionRecord.h"
 
 namespace {
 constexpr size_t kHeaderFrame = 64;
 }
 
-void CReceivedImage::Clear() {
+void CBoxReceivedImage::Clear() {
   m_bytes.clear();
   m_regions.clear();
 }
 
-void CReceivedImage::AddRegion(const uint8_t* data, size_t size, RegionKind kind, int section) {
+void CBoxReceivedImage::AddRegion(const uint8_t* data, size_t size, RegionKind kind, int section) {
   if (size == 0) return;
   // Consecutive blocks of one payload make one region.
   if (!m_regions.empty() && m_regions.back().kind == kind && m_regions.back().section == section &&
@@ -26,22 +26,22 @@ void CReceivedImage::AddRegion(const uint8_t* data, size_t size, RegionKind kind
   m_bytes.insert(m_bytes.end(), data, data + size);
 }
 
-void CReceivedImage::AddHeader(const uint8_t* frame, int section) {
-  AddRegion(frame, CSectionRecord::kSize, kRecord, section);
-  AddRegion(frame + CSectionRecord::kSize, kHeaderFrame - CSectionRecord::kSize, kFiller, section);
+void CBoxReceivedImage::AddHeader(const uint8_t* frame, int section) {
+  AddRegion(frame, CBoxSectionRecord::kSize, kRecord, section);
+  AddRegion(frame + CBoxSectionRecord::kSize, kHeaderFrame - CBoxSectionRecord::kSize, kFiller, section);
 }
 
-void CReceivedImage::AddPayload(const uint8_t* data, size_t size, int section) {
+void CBoxReceivedImage::AddPayload(const uint8_t* data, size_t size, int section) {
   AddRegion(data, size, kPayload, section);
 }
 
-void CReceivedImage::AddEndRecord(const uint8_t* record) { AddRegion(record, CSectionRecord::kSize, kEndRecord, 0); }
+void CBoxReceivedImage::AddEndRecord(const uint8_t* record) { AddRegion(record, CBoxSectionRecord::kSize, kEndRecord, 0); }
 
-bool CReceivedImage::Ignored(const SRegion& region, size_t offset) const {
+bool CBoxReceivedImage::Ignored(const SRegion& region, size_t offset) const {
   return region.kind == kFiller || (region.kind == kEndRecord && offset == region.start);
 }
 
-std::string CReceivedImage::Where(size_t offset) const {
+std::string CBoxReceivedImage::Where(size_t offset) const {
   char text[96];
   for (const SRegion& r : m_regions) {
     if (offset < r.start || offset >= r.start + r.size) continue;
@@ -59,8 +59,8 @@ std::string CReceivedImage::Where(size_t offset) const {
   return "beyond the received image";
 }
 
-SImageComparison CReceivedImage::Compare(const std::vector<uint8_t>& file, size_t maxRuns) const {
-  SImageComparison result;
+SBoxImageComparison CBoxReceivedImage::Compare(const std::vector<uint8_t>& file, size_t maxRuns) const {
+  SBoxImageComparison result;
   char text[256];
   size_t runs = 0;
   auto addRun = [&](size_t start, size_t end, size_t count) {

@@ -1,4 +1,4 @@
-// LineTiming.h - when bytes finish crossing one direction of the serial line at its current rate.
+// BoxLineTiming.h - when bytes finish crossing one direction of the serial line at its current rate.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,7 @@
 // A byte takes 10 bit times (start, 8 data, stop). Bytes sent back to back form a burst whose
 // byte k ends at start + ceil(k * 10 / rate), so long bursts carry no rounding drift. Without
 // pacing a byte is done the moment it is ready.
-class CLineTiming {
+class CBoxLineTiming {
  public:
   void SetPacing(bool pace) { m_pace = pace; }
   bool Pacing() const { return m_pace; }

@@ -1,18 +1,18 @@
-#include "SectionRecord.h"
+#include "BoxSectionRecord.h"
 
 #include <cstdio>
 #include <cstring>
 
-CSectionRecord::CSectionRecord(const uint8_t* bytes) { std::memcpy(m_bytes, bytes, kSize); }
+CBoxSectionRecord::CBoxSectionRecord(const uint8_t* bytes) { std::memcpy(m_bytes, bytes, kSize); }
 
-CSectionRecord::Kind CSectionRecord::GetKind() const {
+CBoxSectionRecord::Kind CBoxSectionRecord::GetKind() const {
   if (m_bytes[31] != 0) return kProgram;
   if (m_bytes[32] == 0) return kAnal;
   if (m_bytes[32] == 1) return kDig;
   return kNone;
 }
 
-int64_t CSectionRecord::PayloadLength() const {
+int64_t CBoxSectionRecord::PayloadLength() const {
   if (m_bytes[31] != 0)
     return (int64_t(m_bytes[34]) << 24) | (int64_t(m_bytes[35]) << 16) | (int64_t(m_bytes[36]) << 8) | m_bytes[37];
   if (m_bytes[32] == 0) return kAnalLength;
@@ -20,7 +20,7 @@ int64_t CSectionRecord::PayloadLength() const {
   return 1024 * kDigUnits1K;
 }
 
-std::string CSectionRecord::Describe() const {
+std::string CBoxSectionRecord::Describe() const {
   char text[64];
   switch (GetKind()) {
     case kProgram: return "program section";

@@ -1,4 +1,4 @@
-// DownloadResult.h - how one download ended, as the box saw it.
+// BoxDownloadResult.h - how one download ended, as the box saw it.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 
 #include "BoxTime.h"
 
-struct SDownloadResult {
+struct SBoxDownloadResult {
   enum Outcome {
     kCompleted,    // the end header arrived; see `matches` when compared
     kFailed,       // a frame failed its check or did not come
