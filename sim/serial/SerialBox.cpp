@@ -64,9 +64,10 @@ std::string DescribeResult(const SBoxDownloadResult& r) {
   switch (r.outcome) {
     case SBoxDownloadResult::kCompleted: {
       double seconds = double(r.end - r.dataStart) / 1e6;
-      return Format("download %d completed: %zu image bytes, %d sections, %d blocks, %zu payload bytes in %.3f s "
+      return Format("download %d completed: %zu image bytes, %d section%s, %d block%s, %zu payload bytes in %.3f s "
                     "(%.0f B/s) at %u baud",
-                    r.download, r.imageBytes, r.sections, r.blocks, r.payloadBytes, seconds,
+                    r.download, r.imageBytes, r.sections, r.sections == 1 ? "" : "s", r.blocks,
+                    r.blocks == 1 ? "" : "s", r.payloadBytes, seconds,
                     seconds > 0 ? double(r.payloadBytes) / seconds : 0.0, r.rate);
     }
     case SBoxDownloadResult::kFailed: return Format("download %d failed: %s", r.download, r.reason.c_str());
