@@ -5,6 +5,7 @@ Environment (set by ctest): STELVAR_WINE_RUN, STELVAR_HARNESS, STELVAR_BIN, STEL
 """
 import os
 import shlex
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -57,6 +58,7 @@ class SerialDownloads(unittest.TestCase):
             if not os.path.exists(path):
                 self.fail("%s is missing: build both presets first" % path)
         self.dir = tempfile.mkdtemp(prefix="stelvar-e2e-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
 
     def image(self, data, name="box.img"):
         path = os.path.join(self.dir, name)
@@ -87,8 +89,14 @@ class SerialDownloads(unittest.TestCase):
                 except subprocess.TimeoutExpired:
                     box.terminate()
             _, box_err = box.communicate(timeout=10)
-        box_report = open(report).read() if os.path.exists(report) else ""
-        self.received = open(received, "rb").read() if os.path.exists(received) else None
+        box_report = ""
+        if os.path.exists(report):
+            with open(report) as f:
+                box_report = f.read()
+        self.received = None
+        if os.path.exists(received):
+            with open(received, "rb") as f:
+                self.received = f.read()
         return Run(client.stdout, client.returncode, box_report, box.returncode, box_err.strip())
 
     def assertNormalExchange(self, run, size, blocks, baud):
