@@ -200,10 +200,13 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
       }
       break;
     case kWaitHeaderRep:
-      // Any other first byte stays in the buffer until the transfer is stopped or cancelled.
       if (first == HEADER_REP) {
         HeaderStep();
         if (m_nState == kIdle) return;  // the download completed
+      } else {
+        // A stray byte kept here would stay first in the buffer and hide every later
+        // request, error report and SYNC: it is dropped.
+        ClearReceiveBuffer();
       }
       break;
     case kWaitDataHeader:

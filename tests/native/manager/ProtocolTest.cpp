@@ -379,23 +379,23 @@ TEST_F(Protocol, UnexpectedBytesAreReportedWhereTheStateTableSays) {
   EXPECT_EQ(P::kWaitFuncEcho, p.GetState());
   // Any of the four function codes is taken as the echo.
   EXPECT_EQ((Lines{"0:Received FUNC_PROGRAM from STB", Progress(0)}), Step({0x04}));
-  // Waiting for a header request, other bytes just stay in the buffer.
+  // Waiting for a header request, stray bytes are dropped, so what follows still counts.
   EXPECT_EQ((Lines{Progress(0)}), Step({0x11}));
-  EXPECT_EQ((Lines{Progress(0)}), Step({0x70}));
-  EXPECT_EQ(2, p.GetReceivedCount());
+  EXPECT_EQ(0, p.GetReceivedCount());
   EXPECT_EQ(P::kWaitHeaderRep, p.GetState());
+  EXPECT_EQ((Lines{"1:Checksum check"}), Step({0x50, 0x57}));
+  Feed({0x22, 0x05, 0xD0, 0x05, 0x69});
+  EXPECT_EQ("0:Received HEADER_REP from STB", Step({0x70}).at(0));
 }
 
-TEST_F(Protocol, StrayBytesNeverOverrunTheReceiveBuffer) {
+TEST_F(Protocol, ABabblingBoxNeverOverrunsTheReceiveBuffer) {
   Arm(ImageBuilder().Anal().End().Get());
-  ToHeaderRequest();
-  p.OnReceiveByte(0x11);
-  for (int i = 1; i < CVelManagerProcessor::kReceiveBufferSize; ++i) p.OnReceiveByte(0x70);
-  EXPECT_EQ(CVelManagerProcessor::kReceiveBufferSize, p.GetReceivedCount());
-  host.Clear();
-  p.OnReceiveByte(0x70);  // the buffer is full: it starts over with this byte, a header request
-  EXPECT_EQ("1:Receive buffer full: 65536 bytes from STB discarded", host.Described().at(0));
-  EXPECT_EQ(P::kWaitDataHeader, p.GetState());
+  uint32_t x = 99;
+  for (int i = 0; i < 3 * CVelManagerProcessor::kReceiveBufferSize; ++i) {
+    x = x * 1103515245u + 12345u;
+    p.OnReceiveByte(static_cast<unsigned char>(x >> 16));
+    ASSERT_LE(p.GetReceivedCount(), CVelManagerProcessor::kReceiveBufferSize);
+  }
 }
 
 TEST_F(Protocol, CancelIsHonouredAfterTheNextByte) {
