@@ -1,6 +1,8 @@
 // The processor base: receive buffer life and the notification contract.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ManagerEvents.h"
 #include "ProcessorTable.h"
 #include "ReadyText.h"
@@ -85,6 +87,7 @@ TEST(ProcessorBase, FailedBufferAllocationDropsTheByteAndAsksForCancel) {
   FailingAllocation p(&host);
   volatile int cancel = 0;
   p.SetParentInfo(&host, RecordingHost::kEventMsg, RecordingHost::kInProcessMsg, &cancel);
+  p.SetPort(&host);
   p.SetTransferFile("box.img");
   host.Clear();
 
@@ -96,6 +99,12 @@ TEST(ProcessorBase, FailedBufferAllocationDropsTheByteAndAsksForCancel) {
   EXPECT_EQ("notify 1:CVelManagerProcessor::CVelManagerProcessor() - m_pBuf memory allocation failed!",
             host.log[0].Describe());
   EXPECT_EQ("beep 48", host.log[1].Describe());
+  // The cancel it asked for is honoured at once: the line goes back to 9600 and waits for SYNC.
+  const Lines lines = host.Described();
+  EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "cancel event"));
+  EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "0*:Canceled..."));
+  EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "open COM1 9600"));
+  EXPECT_EQ(CVelOldManagerProcessor::kWaitSync, p.GetState());
 }
 
 TEST(ProcessorTable, CurrentProcessorFollowsTheIdsAndReleasesThePreviousBuffer) {
