@@ -14,6 +14,7 @@
 #include "StbCommands.h"
 #include "TempFile.h"
 #include "UsbState.h"
+#include "UsbTestState.h"
 #include "UsbStatusThread.h"
 #include "Win32UsbThreadHost.h"
 #include "Win32UsbTransport.h"
@@ -21,14 +22,6 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-
-void ResetUsbState() {
-  g_usbState = 0;
-  g_stateMessageShown = 0;
-  g_connectedTicks = 0;
-  g_downloadKind = 0;
-  g_expectedSize = 0;
-}
 
 TEST(Win32UsbTransport, InterfaceClassIsTheDriversGuid) {
   const GUID& g = GUID_STB_INTERFACE_CLASS;
