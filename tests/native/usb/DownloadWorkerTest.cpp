@@ -1,0 +1,394 @@
+// Whole USB downloads against the simulated box, request by request, with the lines the user sees.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "DownloadWorker.h"
+#include "RecordingUsbView.h"
+#include "ScriptedThreadHost.h"
+#include "SimUsbBox.h"
+#include "StbCommands.h"
+#include "StbDevice.h"
+#include "UsbMessages.h"
+#include "UsbTestState.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const char* const kPath = "C:\\fw\\box.img";
+
+std::vector<unsigned char> Image(std::size_t n) {
+  std::vector<unsigned char> v(n);
+  for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<unsigned char>(i * 7 + (i >> 8));
+  return v;
+}
+
+class Download : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetUsbState();
+    view.job = &job;
+  }
+  void TearDown() override {
+    EXPECT_EQ(0, box.OpenHandleCount()) << "handles left open";
+    EXPECT_EQ(0, host.OpenFiles()) << "image file left open";
+    EXPECT_TRUE(box.Violations().empty()) << box.Violations().front();
+  }
+
+  // StartDownload then the worker, as the view does; the worker's result, or -1 when
+  // StartDownload refused.
+  int64_t Run(const std::vector<unsigned char>& image, uint32_t announcedSize) {
+    host.files[kPath] = image;
+    if (StartDownload(job, view, kPath, announcedSize) != 1) return -1;
+    return DownloadWorker(&job);
+  }
+  int64_t Run(const std::vector<unsigned char>& image) {
+    return Run(image, static_cast<uint32_t>(image.size()));
+  }
+  // Flash requests seen by the box.
+  int FlashPolls() const {
+    int n = 0;
+    for (const SimTraffic& t : box.Traffic())
+      if (t.kind == SimTraffic::kReadRequest && t.request == STB_REQ_FLASH_STATUS) ++n;
+    return n;
+  }
+  // The last message sent to the view is the done message, sent once.
+  void ExpectDoneOnceAtTheEnd() {
+    Strings log = view.Log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ("msg 07FF", log.back());
+    EXPECT_EQ(1, view.Count("msg 07FF"));
+    EXPECT_EQ(0, job.running);
+  }
+
+  CSimUsbBox box;
+  ScriptedThreadHost host;
+  RecordingUsbView view;
+  DownloadJob job{box, host};
+};
+
+TEST_F(Download, ImageOf4097BytesGoesInTwoPassesAndFollowsTheFlashToCompletion) {
+  std::vector<unsigned char> image = Image(4097);
+  EXPECT_EQ(4097, Run(image));
+
+  EXPECT_EQ((Strings{"header box.img 4097", "announce 4096", "bulk 4096", "announce 1", "bulk 1", "end of data",
+                     "flash 1,50", "flash 1,100", "flash 2,50", "flash 2,100", "flash 0,0"}),
+            box.Requests());
+  EXPECT_EQ(image, box.ReceivedImage());
+  EXPECT_EQ((Strings{"Download Start", "Erase Flash", "Writing in Flash", "Complete"}), view.Lines());
+  EXPECT_EQ((std::vector<int>{0, 99, 100}), view.Bar(UsbProgressBar::kDownload));
+  EXPECT_EQ((std::vector<int>{50, 100}), view.Bar(UsbProgressBar::kErase));
+  EXPECT_EQ((std::vector<int>{50, 100}), view.Bar(UsbProgressBar::kWrite));
+  EXPECT_EQ((std::vector<unsigned int>(5, kFlashPollMs)), host.Pauses());
+  EXPECT_EQ(1, view.Count("text download Downloading"));
+  EXPECT_EQ(DOWNLOAD_KIND_PROGRAM, g_downloadKind);
+  EXPECT_EQ(4097u, g_expectedSize);
+
+  // The view hears: data sent, end sent (from the end-of-data step), done.
+  Strings msgs;
+  for (const std::string& e : view.Log())
+    if (e.compare(0, 4, "msg ") == 0) msgs.push_back(e);
+  EXPECT_EQ((Strings{"msg 07FD", "msg 07FE", "msg 07FF"}), msgs);
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, MultipleOf4096NeedsNoExtraPass) {
+  std::vector<unsigned char> image = Image(8192);
+  box.SetFlashScript({{0, 0}});
+  EXPECT_EQ(8192, Run(image));
+  EXPECT_EQ((Strings{"header box.img 8192", "announce 4096", "bulk 4096", "announce 4096", "bulk 4096",
+                     "end of data", "flash 0,0"}),
+            box.Requests());
+  EXPECT_EQ((std::vector<int>{0, 50, 100}), view.Bar(UsbProgressBar::kDownload));
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, PartialWritesAreCompletedFromTheRightOffset) {
+  std::vector<unsigned char> image = Image(5000);
+  box.QueueWriteLimit(1000);  // first chunk: 1000 of 4096
+  box.QueueWriteLimit(4096);
+  box.QueueWriteLimit(300);   // last chunk: 300 of 904
+  box.SetFlashScript({{0, 0}});
+  EXPECT_EQ(5000, Run(image));
+  EXPECT_EQ((Strings{"header box.img 5000", "announce 4096", "bulk 1000 of 4096", "announce 3096", "bulk 3096",
+                     "announce 904", "bulk 300 of 904", "announce 604", "bulk 604", "end of data", "flash 0,0"}),
+            box.Requests());
+  EXPECT_EQ(image, box.ReceivedImage());
+  EXPECT_EQ((std::vector<int>{0, 20, 81, 87, 100}), view.Bar(UsbProgressBar::kDownload));
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, FlashPhasesShowTheirLinesOnceAndInOrder) {
+  box.SetFlashScript({{1, 40}, {1, 40}, {2, 10}, {2, 10}, {0, 0}});
+  EXPECT_EQ(4096, Run(Image(4096)));
+  EXPECT_EQ((Strings{"Download Start", "Erase Flash", "Writing in Flash", "Complete"}), view.Lines());
+  EXPECT_EQ((std::vector<int>{40, 40}), view.Bar(UsbProgressBar::kErase));
+  EXPECT_EQ((std::vector<int>{10, 10}), view.Bar(UsbProgressBar::kWrite));
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, WritePhaseWithoutEraseMovesTheBarButAddsNoLine) {
+  box.SetFlashScript({{2, 10}, {1, 30}, {2, 60}, {0, 0}});
+  EXPECT_EQ(100, Run(Image(100)));
+  // Erase after write still shows, and then write shows once.
+  EXPECT_EQ((Strings{"Download Start", "Erase Flash", "Writing in Flash", "Complete"}), view.Lines());
+  EXPECT_EQ((std::vector<int>{10, 60}), view.Bar(UsbProgressBar::kWrite));
+
+  box.SetFlashScript({{2, 10}, {2, 20}, {0, 0}});
+  view.Clear();
+  EXPECT_EQ(100, Run(Image(100)));
+  EXPECT_EQ((Strings{"Download Start", "Complete"}), view.Lines());
+  EXPECT_EQ((std::vector<int>{10, 20}), view.Bar(UsbProgressBar::kWrite));
+}
+
+TEST_F(Download, EachErrorCodeOfTheBoxShowsItsTextAndEndsThePolling) {
+  const char* texts[] = {
+      "Header CRC is not correct. Check File.",         "Data CRC is not correct. Check File.",
+      "Vendor ID is not correct. Check File.",          "Product ID is not correct. Check File.",
+      "H/W model is not mached. Check File.",           "Can not find requested partition. Check File.",
+      "Image size is too big. Check File.",             "Can not erase target file on flash. Try again.",
+      "Can not write file to flash. Try again.",        "Unknown error.",
+  };
+  for (int code = -1; code <= 11; ++code) {
+    SCOPED_TRACE(code);
+    view.Clear();
+    box.SetFlashScript({{1, 10}, {3, static_cast<signed char>(code)}, {0, 0}});
+    int before = FlashPolls();
+    EXPECT_EQ(64, Run(Image(64)));
+    EXPECT_EQ(2, FlashPolls() - before);  // the error reply ends the polling
+    Strings expected{"Download Start", "Erase Flash"};
+    if (code >= 1 && code <= 10) expected.push_back(texts[code - 1]);
+    EXPECT_EQ(expected, view.Lines());
+    ExpectDoneOnceAtTheEnd();
+  }
+}
+
+TEST_F(Download, ABoxStuckInOnePhaseIsGivenUpAfterAMinuteOfNoChange) {
+  box.SetFlashScript({{1, 10}, {4, 0}});  // then an unknown phase for ever
+  EXPECT_EQ(64, Run(Image(64)));
+  EXPECT_EQ(1 + static_cast<int>(kFlashStallPolls), FlashPolls());
+  EXPECT_EQ((Strings{"Download Start", "Erase Flash", kFlashStalledText}), view.Lines());
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, ABoxThatKeepsChangingIsGivenUpAfterTheOverallBound) {
+  std::vector<FlashReply> script;
+  for (int i = 0; i < 10000; ++i) script.push_back({1, static_cast<signed char>(i % 2)});
+  box.SetFlashScript(script);
+  EXPECT_EQ(64, Run(Image(64)));
+  EXPECT_EQ(static_cast<int>(kFlashMaxPolls), FlashPolls());
+  EXPECT_EQ(kFlashStalledText, view.Lines().back());
+}
+
+// --- Failures, row by row.
+
+TEST_F(Download, HeaderRequestFailures) {
+  box.Unplug();  // no device at all: both lines, each with a refresh
+  EXPECT_EQ(-1, Run(Image(10)));
+  EXPECT_EQ((Strings{"line:Open device handle failed!", "controls out", "line:USB is not connect!", "controls out"}),
+            view.Log());
+  box.Plug();
+
+  view.Clear();
+  box.FailRequest(STB_REQ_DOWNLOAD_HEADER);
+  EXPECT_EQ(-1, Run(Image(10)));
+  EXPECT_EQ((Strings{"line:USB is not connect!", "controls out"}), view.Log());
+
+  view.Clear();
+  CSimUsbBox zero;
+  zero.AnswerZeroCount(STB_REQ_DOWNLOAD_HEADER);
+  DownloadJob zeroJob(zero, host);
+  EXPECT_EQ(0, StartDownload(zeroJob, view, kPath, 10));  // accepted with 0 bytes: a failure, no line
+  EXPECT_TRUE(view.Log().empty());
+  EXPECT_EQ(Strings{"header box.img 10"}, zero.Requests());
+  EXPECT_EQ(DOWNLOAD_KIND_NONE, g_downloadKind);
+}
+
+TEST_F(Download, EmptyImageIsRefusedBeforeTheHeader) {
+  EXPECT_EQ(-1, Run({}));
+  EXPECT_EQ(Strings{kEmptyImageText}, view.Lines());
+  EXPECT_TRUE(box.Traffic().empty());
+  EXPECT_EQ(DOWNLOAD_KIND_NONE, g_downloadKind);
+}
+
+TEST_F(Download, AStillRunningWorkerRefusesTheNewJobAfterTheHeaderWent) {
+  job.running = 1;
+  EXPECT_EQ(0, StartDownload(job, view, kPath, 10));
+  EXPECT_EQ(Strings{"header box.img 10"}, box.Requests());
+  EXPECT_EQ(DOWNLOAD_KIND_NONE, g_downloadKind);
+  job.running = 0;
+}
+
+TEST_F(Download, WorkerThatCannotOpenTheFile) {
+  ASSERT_EQ(1, StartDownload(job, view, kPath, 10));
+  view.Clear();
+  EXPECT_EQ(0u, DownloadWorker(&job));  // the file is not there
+  EXPECT_EQ((Strings{"line:Can't open!!", "msg 07FF"}), view.Log());
+  EXPECT_EQ(Strings{"header box.img 10"}, box.Requests());
+}
+
+TEST_F(Download, WorkerThatCannotOpenThePipe) {
+  box.FailPipeOpens(kDataPipeName, true);
+  EXPECT_EQ(0, Run(Image(10)));
+  EXPECT_EQ((Strings{"Open driver failed! Can't write to PIPE03."}), view.Lines());
+  ExpectDoneOnceAtTheEnd();
+  // The file was let go (checked on tear-down): the next try streams it.
+  box.FailPipeOpens(kDataPipeName, false);
+  view.Clear();
+  EXPECT_EQ(10, Run(Image(10)));
+}
+
+TEST_F(Download, WorkerThatCannotOpenTheDevice) {
+  host.files[kPath] = Image(10);
+  ASSERT_EQ(1, StartDownload(job, view, kPath, 10));
+  box.FailDeviceOpens(true);
+  view.Clear();
+  EXPECT_EQ(0u, DownloadWorker(&job));
+  EXPECT_EQ((Strings{"Open device handle failed! Can't write to PIPE03."}), view.Lines());
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, PathsTooLongAreReportedWherePathsAreOpened) {
+  box.FailOpens(UsbOpenFailure::kPathTooLong);
+  EXPECT_EQ(0u, SendStbRequest(box, view, STB_REQ_END_OF_DATA, 0, nullptr));
+  EXPECT_EQ((Strings{"Open device handle failed!", kPathTooLongText, "USB is not connect!"}), view.Lines());
+
+  view.Clear();
+  host.files[kPath] = Image(10);
+  job.view = &view;
+  job.imagePath = kPath;
+  job.imageSize = 10;
+  job.dataRequest = STB_REQ_DATA_TRANSFER;
+  EXPECT_EQ(0u, DownloadWorker(&job));
+  EXPECT_EQ((Strings{"Open driver failed! Can't write to PIPE03.", kPathTooLongText}), view.Lines());
+}
+
+TEST_F(Download, FailedTransferRequestStopsStreaming) {
+  box.FailRequest(STB_REQ_DATA_TRANSFER, 1);  // the second announcement fails
+  EXPECT_EQ(4096, Run(Image(5000)));
+  EXPECT_EQ((Strings{"header box.img 5000", "announce 4096", "bulk 4096", "announce 904 failed"}), box.Requests());
+  EXPECT_EQ((Strings{"Download Start", "Requesting data transfer on PIPE03 failed!"}), view.Lines());
+  EXPECT_EQ((std::vector<int>{0, 81, 0}), view.Bar(UsbProgressBar::kDownload));
+  EXPECT_EQ(0, view.Count("msg 07FD"));
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, FailedRequestForTheRestOfAPartialWrite) {
+  box.QueueWriteLimit(100);
+  box.FailRequest(STB_REQ_DATA_TRANSFER, 1);
+  EXPECT_EQ(100, Run(Image(5000)));
+  EXPECT_EQ((Strings{"header box.img 5000", "announce 4096", "bulk 100 of 4096", "announce 3996 failed"}),
+            box.Requests());
+  EXPECT_EQ((Strings{"Download Start", "Requesting data transfer on PIPE03 failed!"}), view.Lines());
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, FailedWriteResetsThePipe) {
+  box.FailWrite(1);
+  EXPECT_EQ(4096, Run(Image(5000)));
+  EXPECT_EQ((Strings{"header box.img 5000", "announce 4096", "bulk 4096", "announce 904", "bulk 0 of 904 failed",
+                     "reset PIPE03"}),
+            box.Requests());
+  EXPECT_EQ((Strings{"Download Start", "Writing PIPE03 failed!"}), view.Lines());
+  EXPECT_EQ(0, view.Bar(UsbProgressBar::kDownload).back());
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, StalledPipeIsAWriteFailureNotAnEndlessLoop) {
+  box.StallWrites(true);
+  EXPECT_EQ(0, Run(Image(5000)));
+  EXPECT_EQ((Strings{"header box.img 5000", "announce 4096", "bulk 0 of 4096", "reset PIPE03"}), box.Requests());
+  EXPECT_EQ((Strings{"Download Start", "Writing PIPE03 failed!"}), view.Lines());
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, FileShorterThanItsAnnouncedSizeStopsWithALine) {
+  EXPECT_EQ(5000, Run(Image(5000), 8192));
+  EXPECT_EQ((Strings{"header box.img 8192", "announce 4096", "bulk 4096", "announce 904", "bulk 904", "announce 0",
+                     "bulk 0"}),
+            box.Requests());
+  EXPECT_EQ((Strings{"Download Start", kImageEndedText}), view.Lines());
+  EXPECT_EQ(0, view.Bar(UsbProgressBar::kDownload).back());
+  EXPECT_EQ(0, view.Count("msg 07FD"));
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, FailedFlashStatusRequestEndsAtOnce) {
+  box.FailRequest(STB_REQ_FLASH_STATUS);
+  EXPECT_EQ(10, Run(Image(10)));
+  EXPECT_EQ((Strings{"Download Start", "Failed communication Settop."}), view.Lines());
+  EXPECT_TRUE(host.Pauses().empty());  // no pause after the failure
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, DownloadKindClearedMeanwhileSkipsTheFlash) {
+  host.files[kPath] = Image(10);
+  ASSERT_EQ(1, StartDownload(job, view, kPath, 10));
+  g_downloadKind = DOWNLOAD_KIND_NONE;  // the timer took in the box's outcome
+  EXPECT_EQ(10u, DownloadWorker(&job));
+  EXPECT_EQ((Strings{"header box.img 10", "announce 10", "bulk 10"}), box.Requests());
+  EXPECT_EQ(0, view.Bar(UsbProgressBar::kDownload).back());
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, EndOfDataFailureIsShownInTheMessageListAndPollingGoesOn) {
+  box.FailRequest(STB_REQ_END_OF_DATA);
+  box.SetFlashScript({{0, 0}});
+  EXPECT_EQ(10, Run(Image(10)));
+  Strings lines = view.Lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ("STB not connect!", lines[1]);
+  EXPECT_EQ(1, view.Count("msg 07FE"));
+  ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, DoneWaitsForAnEndOfDataThreadStillRunning) {
+  // The view starts the end-of-data step on a thread of its own, which only runs once
+  // the worker has finished polling and waits for it.
+  std::atomic<bool> workerWaiting{false};
+  host.onPause = [&](unsigned int ms) {
+    if (ms != kFlashPollMs) workerWaiting = true;
+  };
+  std::thread endOfData;
+  struct ThreadedView : RecordingUsbView {
+    std::function<void()> start;
+    intptr_t SendViewMessage(unsigned int msg) override {
+      if (msg == WM_USB_DATA_SENT) {
+        RecordingUsbView::SendViewMessage(msg);  // recorded only: job is not attached
+        start();
+        return 1;
+      }
+      return RecordingUsbView::SendViewMessage(msg);
+    }
+  } threaded;
+  threaded.start = [&] {
+    endOfData = std::thread([&] {
+      while (!workerWaiting) std::this_thread::yield();
+      EndOfDataThread(&job);
+    });
+  };
+  box.SetFlashScript({{1, 50}, {0, 0}});
+  host.files[kPath] = Image(10);
+  ASSERT_EQ(1, StartDownload(job, threaded, kPath, 10));
+  EXPECT_EQ(10u, DownloadWorker(&job));
+  endOfData.join();
+  Strings msgs;
+  for (const std::string& e : threaded.Log())
+    if (e.compare(0, 4, "msg ") == 0) msgs.push_back(e);
+  EXPECT_EQ((Strings{"msg 07FD", "msg 07FE", "msg 07FF"}), msgs);
+  EXPECT_EQ("end of data", box.Requests().back());
+}
+
+TEST_F(Download, ViewThatDoesNotStartTheEndOfDataStepDoesNotHoldTheWorker) {
+  view.job = nullptr;  // WM_USB_DATA_SENT answered with 0
+  box.SetFlashScript({{0, 0}});
+  EXPECT_EQ(10, Run(Image(10)));
+  EXPECT_EQ(0, job.endOfDataPending);
+  ExpectDoneOnceAtTheEnd();
+}
+
+}  // namespace

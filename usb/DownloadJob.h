@@ -1,0 +1,34 @@
+// DownloadJob.h - the download worker's parameter block; one lives in the USB download view for the view's whole life.
+//
+// StartDownload fills it before the worker starts; afterwards only the running flag and
+// the end-of-data counter change. The transport and the host are lent for the job's
+// life and must outlive every thread started on it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class IUsbDownloadView;
+class IUsbThreadHost;
+class IUsbTransport;
+
+struct DownloadJob {
+  DownloadJob(IUsbTransport& transport, IUsbThreadHost& host) : transport(transport), host(host) {}
+  DownloadJob(const DownloadJob&) = delete;
+  DownloadJob& operator=(const DownloadJob&) = delete;
+
+  void* threadHandle = nullptr;          // the running worker's thread handle, stored by its starter
+  IUsbDownloadView* view = nullptr;      // receives texts, progress and messages
+  std::atomic<unsigned char> running{0};  // 1 while the worker streams or polls
+  uint32_t imageSize = 0;                // the 100 % mark of the download progress
+  uint32_t dataRequest = 0;              // request sent before every write: STB_REQ_DATA_TRANSFER
+  std::string imagePath;                 // full path of the image file
+
+  IUsbTransport& transport;
+  IUsbThreadHost& host;
+  // 1 from just before WM_USB_DATA_SENT until the end-of-data thread has sent
+  // WM_USB_END_SENT; the worker reports its end only afterwards, so the view (and this
+  // job) outlive the end-of-data thread too.
+  std::atomic<long> endOfDataPending{0};
+};

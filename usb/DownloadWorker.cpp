@@ -1,0 +1,236 @@
+#include "DownloadWorker.h"
+
+#include <cstring>
+#include <string>
+
+#include "StbCommands.h"
+#include "StbDevice.h"
+#include "UsbDownloadHeader.h"
+#include "UsbDownloadView.h"
+#include "UsbMessages.h"
+#include "UsbState.h"
+#include "UsbThreadHost.h"
+#include "UsbTransport.h"
+
+const char* const kEmptyImageText = "The image file is empty. Nothing to download.";
+const char* const kImageEndedText = "The image file ended before all of it was sent.";
+const char* const kFlashStalledText = "Settop does not finish writing the flash. Try again.";
+
+namespace {
+
+const char* const kFlashErrorTexts[] = {
+    "Header CRC is not correct. Check File.",
+    "Data CRC is not correct. Check File.",
+    "Vendor ID is not correct. Check File.",
+    "Product ID is not correct. Check File.",
+    "H/W model is not mached. Check File.",
+    "Can not find requested partition. Check File.",
+    "Image size is too big. Check File.",
+    "Can not erase target file on flash. Try again.",
+    "Can not write file to flash. Try again.",
+    "Unknown error.",
+};
+
+const char* const kRequestFailedText = "Requesting data transfer on PIPE03 failed!";
+const char* const kWriteFailedText = "Writing PIPE03 failed!";
+
+// Flash phases of the reply to request 1139.
+enum : int { kPhaseComplete = 0, kPhaseErase = 1, kPhaseWrite = 2, kPhaseError = 3 };
+
+bool AnnounceWrite(IUsbTransport& t, UsbHandle device, uint32_t request, uint32_t count) {
+  StbTransferDescriptor d = MakeTransferDescriptor(static_cast<uint16_t>(count));
+  uint32_t returned = 0;
+  return t.WriteRequest(device, request, kTransferDescriptorLength, d.bytes, &returned);
+}
+
+}  // namespace
+
+const char* FlashErrorText(int code) {
+  if (code < 1 || code > 10) return nullptr;
+  return kFlashErrorTexts[code - 1];
+}
+
+uint32_t DownloadPercent(uint32_t total, uint32_t imageSize) {
+  if (imageSize == 0) return 0;
+  return static_cast<uint32_t>(static_cast<double>(total) / static_cast<double>(imageSize) * 100.0);
+}
+
+int StartDownload(DownloadJob& job, IUsbDownloadView& view, const char* imagePath, uint32_t size) {
+  if (size == 0) {
+    // Nothing to stream, and no 100 % mark to measure it against.
+    view.AddMessage(kEmptyImageText);
+    return 0;
+  }
+  std::string name = FileNameOfPath(imagePath);
+  UsbDownloadHeader header = BuildDownloadHeader(name.c_str(), size);
+  if (SendStbRequest(job.transport, view, STB_REQ_DOWNLOAD_HEADER, kDownloadHeaderLength, &header) == 0) return 0;
+
+  view.SetBarPos(UsbProgressBar::kDownload, 0);
+  view.SetBarText(UsbProgressBar::kDownload, "Downloading");
+  if (job.running == 1) return 0;  // a worker is still active; the header went all the same
+
+  g_downloadKind = DOWNLOAD_KIND_PROGRAM;
+  g_expectedSize = size;
+  job.imageSize = size;
+  job.view = &view;
+  job.dataRequest = STB_REQ_DATA_TRANSFER;
+  job.imagePath = imagePath;
+  return 1;
+}
+
+uint32_t DownloadWorker(DownloadJob* job) {
+  job->running = 0;
+  const std::string path = job->imagePath;
+  IUsbDownloadView& view = *job->view;
+  IUsbTransport& t = job->transport;
+  IUsbThreadHost& host = job->host;
+  const uint32_t imageSize = job->imageSize;
+  const uint32_t dataRequest = job->dataRequest;
+
+  ImageFileHandle file = host.OpenImage(path.c_str());
+  if (file == kNoImageFile) {
+    view.AddMessage("Can't open!!");
+    view.SendViewMessage(WM_USB_DOWNLOAD_DONE);
+    return 0;
+  }
+  UsbOpenFailure why = UsbOpenFailure::kNone;
+  UsbHandle pipe = t.OpenStbPipe(kDataPipeName, &why);
+  if (pipe == kInvalidUsbHandle) {
+    host.CloseImage(file);  // the file is shared with nobody: keep it free for the next try
+    view.AddMessage("Open driver failed! Can't write to PIPE03.");
+    if (why == UsbOpenFailure::kPathTooLong) view.AddMessage(kPathTooLongText);
+    view.SendViewMessage(WM_USB_DOWNLOAD_DONE);
+    return 0;
+  }
+  UsbHandle device = t.OpenStbDevice(&why);
+  if (device == kInvalidUsbHandle) {
+    t.Close(pipe);
+    host.CloseImage(file);
+    view.AddMessage("Open device handle failed! Can't write to PIPE03.");
+    if (why == UsbOpenFailure::kPathTooLong) view.AddMessage(kPathTooLongText);
+    view.SendViewMessage(WM_USB_DOWNLOAD_DONE);
+    return 0;
+  }
+
+  job->running = 1;
+  unsigned char buffer[kDownloadChunkSize];
+  view.AddMessage("Download Start");
+  uint32_t total = 0;
+  uint32_t percent = 0;
+  uint32_t lastWritten = 0;
+
+  for (;;) {
+    uint32_t n = 0;
+    if (!host.ReadImage(file, buffer, kDownloadChunkSize, &n) || n > kDownloadChunkSize) n = 0;
+    uint32_t sent = 0;
+    if (!AnnounceWrite(t, device, dataRequest, n)) {
+      view.AddMessage(kRequestFailedText);
+      job->running = 0;
+    } else {
+      for (;;) {
+        uint32_t written = 0;
+        if (!t.WritePipe(pipe, buffer + sent, n - sent, &written)) {
+          t.ResetPipe(pipe);
+          view.AddMessage(kWriteFailedText);
+          job->running = 0;
+          break;
+        }
+        if (written > n - sent) written = n - sent;  // never count more than was offered
+        lastWritten = written;
+        total += written;
+        percent = DownloadPercent(total, imageSize);
+        view.SetBarPos(UsbProgressBar::kDownload, static_cast<int>(percent));
+        sent += written;
+        if (sent >= n) break;
+        if (written == 0) {
+          // The driver takes nothing of what is left: asking again would never end.
+          t.ResetPipe(pipe);
+          view.AddMessage(kWriteFailedText);
+          job->running = 0;
+          break;
+        }
+        if (!AnnounceWrite(t, device, dataRequest, n - sent)) {
+          view.AddMessage(kRequestFailedText);
+          job->running = 0;
+          break;
+        }
+      }
+    }
+    if (total >= imageSize || lastWritten == 0 || job->running != 1) break;
+  }
+  if (job->running == 1 && total < imageSize) view.AddMessage(kImageEndedText);
+
+  if (percent >= 100 && g_downloadKind == DOWNLOAD_KIND_PROGRAM) {
+    job->endOfDataPending = 1;
+    if (view.SendViewMessage(WM_USB_DATA_SENT) == 0) job->endOfDataPending = 0;
+    int tracker = 1;
+    unsigned char previous[2] = {0, 0};
+    unsigned int unchanged = 0;
+    for (unsigned int polls = 1;; ++polls) {
+      // A reply the driver does not fill reads as an unknown phase, never as complete.
+      unsigned char reply[2] = {0x7F, 0};
+      uint32_t got = 0;
+      if (!t.ReadRequest(device, STB_REQ_FLASH_STATUS, kFlashReplyLength, reply, &got)) {
+        job->running = 0;
+        view.AddMessage("Failed communication Settop.");
+        break;
+      }
+      int phase = static_cast<signed char>(reply[0]);
+      int value = static_cast<signed char>(reply[1]);
+      switch (phase) {
+        case kPhaseComplete:
+          view.AddMessage("Complete");
+          tracker = 0;
+          break;
+        case kPhaseErase:
+          if (tracker == 1) {
+            view.AddMessage("Erase Flash");
+            tracker = 2;
+          }
+          view.SetBarPos(UsbProgressBar::kErase, value);
+          break;
+        case kPhaseWrite:
+          if (tracker == 2) {
+            view.AddMessage("Writing in Flash");
+            tracker = 3;
+          }
+          view.SetBarPos(UsbProgressBar::kWrite, value);
+          break;
+        case kPhaseError:
+          tracker = 0;
+          if (const char* text = FlashErrorText(value)) view.AddMessage(text);
+          break;
+        default:
+          break;
+      }
+      host.Pause(kFlashPollMs, nullptr);
+      if (tracker == 0) break;
+      unchanged = (polls > 1 && std::memcmp(previous, reply, 2) == 0) ? unchanged + 1 : 0;
+      std::memcpy(previous, reply, 2);
+      if (unchanged + 1 >= kFlashStallPolls || polls >= kFlashMaxPolls) {
+        job->running = 0;
+        view.AddMessage(kFlashStalledText);
+        break;
+      }
+    }
+  } else {
+    view.SetBarPos(UsbProgressBar::kDownload, 0);
+  }
+
+  t.Close(device);
+  t.Close(pipe);
+  job->running = 0;
+  host.CloseImage(file);
+  // The end-of-data thread uses the view and the job; both must stay until it is done.
+  while (job->endOfDataPending != 0) host.Pause(10, nullptr);
+  view.SendViewMessage(WM_USB_DOWNLOAD_DONE);
+  return total;
+}
+
+uint32_t EndOfDataThread(DownloadJob* job) {
+  IUsbDownloadView& view = *job->view;
+  SendStbCommand(job->transport, view, STB_REQ_END_OF_DATA, 0, nullptr);
+  view.SendViewMessage(WM_USB_END_SENT);
+  job->endOfDataPending = 0;  // last touch of the job: the worker may end now
+  return 0;
+}

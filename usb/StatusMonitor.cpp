@@ -1,0 +1,99 @@
+#include "StatusMonitor.h"
+
+#include <new>
+
+#include "StbDevice.h"
+#include "UsbState.h"
+#include "UsbThreadHost.h"
+
+const char* const kProgramDownloadErrorText = "Program Download Error";
+
+namespace {
+
+constexpr unsigned int kMbOk = 0;  // MB_OK
+
+void PublishPipe(StatusParams& p, UsbHandle pipe) {
+  std::lock_guard<std::mutex> lock(p.pipeLock);
+  p.pipe = pipe;
+}
+
+void ClosePipe(StatusParams& p, UsbHandle pipe) {
+  PublishPipe(p, kInvalidUsbHandle);  // no stop may abort it once it is being closed
+  p.transport.Close(pipe);
+}
+
+}  // namespace
+
+void EvaluateStatusRecord(const unsigned char* record, IUsbThreadHost& host) {
+  uint32_t count = (uint32_t(record[0]) << 24) | (uint32_t(record[1]) << 16) | (uint32_t(record[2]) << 8) |
+                   uint32_t(record[3]);
+  unsigned char result = record[4];
+  uint8_t kind = g_downloadKind;
+  if (kind == DOWNLOAD_KIND_PROGRAM) {
+    if (count == g_expectedSize && result == 1) {
+      g_usbState = USB_STATE_REPEAT;
+    } else if (result == 2) {
+      host.ShowMessageBox(kProgramDownloadErrorText, kMbOk);
+      g_usbState = USB_STATE_ERROR;
+    }
+  } else if (kind != DOWNLOAD_KIND_NONE) {
+    g_downloadKind = DOWNLOAD_KIND_NONE;
+  }
+}
+
+uint32_t StatusMonitor(StatusParams* params) {
+  StatusParams& p = *params;
+  IUsbTransport& t = p.transport;
+  p.running = 1;
+  p.readBuffer = new (std::nothrow) unsigned char[p.readLength + 16];
+  if (!p.readBuffer) {
+    p.running = 0;
+    return 0;
+  }
+  while (p.running == 1) {
+    p.host.Pause(kStatusCycleMs, &p.running);
+    if (p.running != 1) break;
+
+    UsbHandle pipe = t.OpenStbPipe(p.pipeName.c_str(), nullptr);
+    if (pipe == kInvalidUsbHandle) {
+      g_usbState = USB_STATE_WAITING;
+      g_connectedTicks = 0;
+      continue;
+    }
+    PublishPipe(p, pipe);
+
+    UsbHandle device = t.OpenStbDevice(nullptr);
+    unsigned char version = 0;
+    uint32_t got = 0;
+    if (device == kInvalidUsbHandle ||
+        !t.ReadRequest(device, STB_REQ_FIRMWARE_VERSION, kFirmwareReplyLength, &version, &got)) {
+      ClosePipe(p, pipe);
+      if (device != kInvalidUsbHandle) t.Close(device);
+      g_usbState = USB_STATE_FIRMWARE;
+      break;  // the monitor does not run again for this view
+    }
+    g_usbState = USB_STATE_CONNECTED;
+
+    while (p.running == 1) {
+      uint32_t n = 0;
+      if (!t.ReadPipe(pipe, p.readBuffer, p.readLength, &n)) {
+        t.ResetPipe(pipe);
+        break;
+      }
+      if (n < kMinStatusRecord || n > p.readLength) break;
+      EvaluateStatusRecord(p.readBuffer, p.host);
+    }
+    ClosePipe(p, pipe);
+    t.Close(device);
+  }
+  delete[] p.readBuffer;
+  p.readBuffer = nullptr;
+  p.running = 0;
+  return 0;
+}
+
+void RequestStatusMonitorStop(StatusParams& params) {
+  params.running = 0;
+  std::lock_guard<std::mutex> lock(params.pipeLock);
+  if (params.pipe != kInvalidUsbHandle) params.transport.AbortPipe(params.pipe);
+}

@@ -1,0 +1,23 @@
+// StatusMonitor.h - the status thread: looks for the box every 2 s, checks its firmware, reads status records and sets the USB state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "StatusParams.h"
+
+constexpr unsigned int kStatusCycleMs = 2000;
+constexpr std::size_t kMinStatusRecord = 8;
+extern const char* const kProgramDownloadErrorText;
+
+// The thread procedure; returns 0. Runs until the running flag is cleared or the
+// firmware request fails.
+uint32_t StatusMonitor(StatusParams* params);
+
+// What one status record (count big-endian in bytes 0-3, result in byte 4) does to the
+// USB state, by g_downloadKind; shows the error box through host on a failure.
+void EvaluateStatusRecord(const unsigned char* record, IUsbThreadHost& host);
+
+// Asks a running monitor to end: clears its running flag and ends a read in progress.
+// The caller then waits for the thread.
+void RequestStatusMonitorStop(StatusParams& params);

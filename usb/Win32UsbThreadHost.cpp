@@ -1,0 +1,51 @@
+#include "Win32UsbThreadHost.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD kPauseSliceMs = 50;  // how soon a stopped thread notices
+const char* const kCaption = "Stelvar V1.0.2";
+
+HANDLE AsHandle(ImageFileHandle h) { return reinterpret_cast<HANDLE>(h); }
+
+}  // namespace
+
+CWin32UsbThreadHost& CWin32UsbThreadHost::Instance() {
+  static CWin32UsbThreadHost* instance = new CWin32UsbThreadHost;
+  return *instance;
+}
+
+void CWin32UsbThreadHost::Pause(unsigned int ms, const std::atomic<unsigned char>* running) {
+  if (!running) {
+    Sleep(ms);
+    return;
+  }
+  DWORD start = GetTickCount();
+  while (*running != 0) {
+    DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= ms) break;
+    DWORD left = ms - elapsed;
+    Sleep(left < kPauseSliceMs ? left : kPauseSliceMs);
+  }
+}
+
+ImageFileHandle CWin32UsbThreadHost::OpenImage(const char* path) {
+  HANDLE h = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? kNoImageFile : reinterpret_cast<ImageFileHandle>(h);
+}
+
+bool CWin32UsbThreadHost::ReadImage(ImageFileHandle file, void* buffer, uint32_t length, uint32_t* got) {
+  DWORD n = 0;
+  BOOL ok = ReadFile(AsHandle(file), buffer, length, &n, nullptr);
+  *got = ok ? n : 0;
+  return ok != FALSE;
+}
+
+void CWin32UsbThreadHost::CloseImage(ImageFileHandle file) {
+  if (file != kNoImageFile) CloseHandle(AsHandle(file));
+}
+
+void CWin32UsbThreadHost::ShowMessageBox(const char* text, unsigned int type) {
+  MessageBoxA(nullptr, text, kCaption, type | MB_SETFOREGROUND);
+}
