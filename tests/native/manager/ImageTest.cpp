@@ -105,7 +105,10 @@ TEST(DownloadImage, LayoutCheckFindsPayloadsPastTheEndAndMissingEndRecords) {
   EXPECT_EQ("Image file is truncated: the section at offset 0 needs 14336 payload bytes, 7936 remain.",
             Loaded(cut).CheckLayout(0, 0));
   // A program length with the top bit set is no length at all.
-  EXPECT_NE("", Loaded(ImageBuilder().Program(0x80000000u).End().Get()).CheckLayout(0, 0));
+  RecordFields huge;
+  huge.program = 1;
+  huge.programLength = 0x80000000u;
+  EXPECT_NE("", Loaded(ImageBuilder().Section(huge, MakePayload(3000, 1)).End().Get()).CheckLayout(0, 0));
 }
 
 TEST(DownloadImage, RecordCopiesStayInsideTheImage) {
