@@ -6,6 +6,9 @@
 class CVelManUSBView : public CFormView {
   DECLARE_DYNCREATE(CVelManUSBView)
 
+ public:
+  void OnDraw(CDC* pDC) override;
+
  protected:
   CVelManUSBView();
 };

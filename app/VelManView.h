@@ -6,6 +6,9 @@
 class CVelManView : public CFormView {
   DECLARE_DYNCREATE(CVelManView)
 
+ public:
+  void OnDraw(CDC* pDC) override;
+
  protected:
   CVelManView();
 };
