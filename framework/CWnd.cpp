@@ -78,6 +78,30 @@ BOOL CWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, co
                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)), pContext);
 }
 
+template <typename Make>
+BOOL CWnd::CreateAndBind(Make make) {
+  CWnd* const previous = t_pWndInit;
+  t_pWndInit = this;
+  HWND hWnd = make();
+  const bool bound = t_pWndInit != this;
+  t_pWndInit = previous;
+
+  if (!hWnd) {
+    // A window that was bound and then failed (OnCreate returned -1, a dialog control could
+    // not be made) has already been through WM_NCDESTROY and PostNcDestroy; one that never
+    // existed (no such class or template) goes there now.
+    if (!bound) PostNcDestroy();
+    return FALSE;
+  }
+  if (!bound && !SubclassWindow(hWnd)) {
+    // A class with a procedure of its own: take it over now.
+    ::DestroyWindow(hWnd);
+    PostNcDestroy();
+    return FALSE;
+  }
+  return TRUE;
+}
+
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, int x,
                     int y, int cx, int cy, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam) {
   if (m_hWnd) return FALSE;
@@ -99,46 +123,18 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     return FALSE;
   }
 
-  CWnd* const previous = t_pWndInit;
-  t_pWndInit = this;
-  HWND hWnd = CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y, cs.cx, cs.cy,
-                              cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
-  const bool bound = t_pWndInit != this;
-  t_pWndInit = previous;
-
-  if (!hWnd) {
-    // A window that was bound and then failed (OnCreate returned -1) has already been
-    // through WM_NCDESTROY and PostNcDestroy; one that never existed goes there now.
-    if (!bound) PostNcDestroy();
-    return FALSE;
-  }
-  if (!bound && !SubclassWindow(hWnd)) {
-    // A class with a procedure of its own: take it over now.
-    ::DestroyWindow(hWnd);
-    PostNcDestroy();
-    return FALSE;
-  }
-  return TRUE;
+  return CreateAndBind([&] {
+    return CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y, cs.cx, cs.cy,
+                           cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
+  });
 }
 
 BOOL CWnd::CreateDialogChild(UINT nIDTemplate, CWnd* pParentWnd) {
   if (m_hWnd) return FALSE;
-  CWnd* const previous = t_pWndInit;
-  t_pWndInit = this;
-  HWND hWnd = CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(nIDTemplate),
-                                 pParentWnd ? pParentWnd->m_hWnd : nullptr, StaticDlgProc, 0);
-  const bool bound = t_pWndInit != this;
-  t_pWndInit = previous;
-  if (!hWnd) {
-    if (!bound) PostNcDestroy();  // no such template, or a control could not be made
-    return FALSE;
-  }
-  if (!bound && !SubclassWindow(hWnd)) {
-    ::DestroyWindow(hWnd);
-    PostNcDestroy();
-    return FALSE;
-  }
-  return TRUE;
+  return CreateAndBind([&] {
+    return CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(nIDTemplate),
+                              pParentWnd ? pParentWnd->m_hWnd : nullptr, StaticDlgProc, 0);
+  });
 }
 
 BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }

@@ -106,6 +106,10 @@ class CWnd : public CCmdTarget {
   BOOL CreateDialogChild(UINT nIDTemplate, CWnd* pParentWnd);
 
  private:
+  // Runs make() (which makes the window) with this object waiting in the binding slot,
+  // then binds a window its first messages did not bind, or ends in PostNcDestroy.
+  template <typename Make>
+  BOOL CreateAndBind(Make make);
   static LRESULT CALLBACK StaticWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
   static INT_PTR CALLBACK StaticDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);

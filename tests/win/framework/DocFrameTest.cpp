@@ -16,6 +16,7 @@
 #include "CWinApp.h"
 #include "MessageBoxWatcher.h"
 #include "MessagePump.h"
+#include "WindowText.h"
 #include "TempFile.h"
 
 namespace {
@@ -115,12 +116,6 @@ CTestView* FirstView(CFrameWnd* pFrame) {
   return static_cast<CTestView*>(CWnd::FromHandlePermanent(GetDlgItem(pFrame->m_hWnd, AFX_IDW_PANE_FIRST)));
 }
 
-std::string TextOf(HWND hWnd) {
-  char buf[256] = "";
-  GetWindowTextA(hWnd, buf, sizeof buf);
-  return buf;
-}
-
 }  // namespace
 
 TEST_F(DocFrame, NewDocumentMakesFrameAndViewByClassWithOneInitialUpdate) {
@@ -131,7 +126,7 @@ TEST_F(DocFrame, NewDocumentMakesFrameAndViewByClassWithOneInitialUpdate) {
   ASSERT_NE(nullptr, g_app.m_pMainWnd);
   auto* pFrame = static_cast<CFrameWnd*>(g_app.m_pMainWnd);
   EXPECT_TRUE(pFrame->IsKindOf(RUNTIME_CLASS(CTestFrame)));
-  EXPECT_EQ("Framework Test", TextOf(pFrame->m_hWnd));
+  EXPECT_EQ("Framework Test", WindowText(pFrame->m_hWnd));
   EXPECT_FALSE(pFrame->IsWindowVisible());
 
   CTestView* pView = FirstView(pFrame);
@@ -200,7 +195,7 @@ TEST_F(DocFrame, ADocumentThatCannotBeOpenedIsReportedAndLeavesNothingBehind) {
   ASSERT_NE(nullptr, pDoc);
   EXPECT_EQ(existing.path(), pDoc->GetPathName());
   EXPECT_EQ("framework-doc.velf", pDoc->GetTitle());
-  EXPECT_EQ("framework-doc.velf - Framework Test", TextOf(g_app.m_pMainWnd->m_hWnd));
+  EXPECT_EQ("framework-doc.velf - Framework Test", WindowText(g_app.m_pMainWnd->m_hWnd));
 }
 
 namespace {
@@ -229,7 +224,7 @@ class CTestForm : public CFormView {
 };
 int CTestForm::live = 0;
 
-std::string ItemText(CWnd* pDlg, int id) { return TextOf(GetDlgItem(pDlg->m_hWnd, id)); }
+std::string ItemText(CWnd* pDlg, int id) { return WindowText(GetDlgItem(pDlg->m_hWnd, id)); }
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include "CView.h"
 #include "CWnd.h"
 #include "MessagePump.h"
+#include "WindowText.h"
 
 namespace {
 
@@ -76,12 +77,6 @@ HWND CreateTopLevel(CWnd& wnd, const char* title = "framework test", void* param
   return wnd.m_hWnd;
 }
 
-std::string TextOf(HWND hWnd) {
-  char buf[256] = "";
-  GetWindowTextA(hWnd, buf, sizeof buf);
-  return buf;
-}
-
 }  // namespace
 
 TEST(Binding, ObjectSeesTheSameFirstMessagesAsARawWindowAndGetsItsCreateParam) {
@@ -128,7 +123,7 @@ TEST(MessageTable, DerivedEntriesWinChainReachesTheBaseAndTheRestGetsDefaultProc
   // A handler that calls Default() gets the window's own processing as well.
   SetWindowTextA(hWnd, "changed");
   EXPECT_EQ("changed", wnd.lastText);
-  EXPECT_EQ("changed", TextOf(hWnd));
+  EXPECT_EQ("changed", WindowText(hWnd));
 }
 
 TEST(Subclassing, KeepsThePreviousProcedureAndGivesItBack) {
