@@ -94,7 +94,7 @@ TEST(Resources, StringsReadTheSameWhateverTheCodePage) {
             ResourceString(IDP_OLE_INIT_FAILED));
 }
 
-TEST(Resources, F1IsTheOnlyAcceleratorAndTheIconHasTheUsualSizes) {
+TEST(Resources, F1IsTheOnlyAccelerator) {
   HACCEL hAccel = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
   ASSERT_NE(nullptr, hAccel);
   ACCEL entries[4] = {};
@@ -104,19 +104,6 @@ TEST(Resources, F1IsTheOnlyAcceleratorAndTheIconHasTheUsualSizes) {
   EXPECT_EQ(57664, entries[0].cmd);
   EXPECT_TRUE(entries[0].fVirt & FVIRTKEY);
   EXPECT_FALSE(entries[0].fVirt & (FSHIFT | FCONTROL | FALT));
-  for (int size : {16, 32, 48}) {
-    HICON hIcon = static_cast<HICON>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
-    ASSERT_NE(nullptr, hIcon) << size;
-    ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(hIcon, &info));
-    BITMAP bm{};
-    GetObjectA(info.hbmColor, sizeof bm, &bm);
-    EXPECT_EQ(size, bm.bmWidth);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    DestroyIcon(hIcon);
-  }
 }
 
 TEST(Startup, WhenOleCannotStartTheKoreanMessageIsShownAndNothingIsCreated) {
@@ -130,26 +117,4 @@ TEST(Startup, WhenOleCannotStartTheKoreanMessageIsShownAndNothingIsCreated) {
   EXPECT_EQ(std::wstring(L"Stelvar V1.0.2"), box.caption);
   EXPECT_EQ(nullptr, theApp.m_pMainWnd);
   EXPECT_EQ(0, CountMainWindows());
-}
-
-TEST(Startup, AnotherProgramsWindowWithTheSameTitleDoesNotStopTheStart) {
-  HWND hForeign = CreateWindowExA(0, "STATIC", "Stelvar v1.0.2", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-  ASSERT_TRUE(hForeign);
-  EXPECT_EQ(nullptr, CVelManApp::FindRunningCopy("Stelvar v1.0.2"));
-  ASSERT_TRUE(theApp.InitInstance());
-  EXPECT_EQ(1, CountMainWindows());
-  EXPECT_EQ(theApp.m_pMainWnd->m_hWnd, CVelManApp::FindRunningCopy("Stelvar v1.0.2"));
-
-  // A second start finds this copy and ends without creating anything.
-  CWnd* pFirst = theApp.m_pMainWnd;
-  EXPECT_FALSE(theApp.InitInstance());
-  EXPECT_EQ(pFirst, theApp.m_pMainWnd);
-  EXPECT_EQ(1, CountMainWindows());
-
-  DestroyWindow(hForeign);
-  theApp.m_pMainWnd->DestroyWindow();
-  MessagePump pump(&theApp);
-  pump.RunUntil([&] { return pump.QuitSeen(); }, 5000);
-  theApp.ExitInstance();
 }

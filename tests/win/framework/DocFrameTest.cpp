@@ -358,17 +358,6 @@ TEST_F(Splitter, ColumnsTakeTheirIdealWidthAndTheLastOneTheRest) {
   EXPECT_EQ(CRect(1, 0, 700, 325), PaneRect(thin, 0, 1));
 }
 
-TEST_F(Splitter, DefaultMetricsLeaveBordersAndABarBetweenRows) {
-  CSplitterWnd standard;
-  ASSERT_TRUE(standard.CreateStatic(&parent, 2, 1));
-  ASSERT_TRUE(standard.CreateView(0, 0, RUNTIME_CLASS(CPaneView), CSize(100, 60), nullptr));
-  ASSERT_TRUE(standard.CreateView(1, 0, RUNTIME_CLASS(CPaneView), CSize(100, 10), nullptr));
-  standard.MoveWindow(0, 0, 300, 200);
-  EXPECT_EQ(CRect(2, 2, 298, 62), PaneRect(standard, 0, 0));
-  EXPECT_EQ(CRect(2, 70, 298, 198), PaneRect(standard, 1, 0));
-  EXPECT_EQ(static_cast<LONG>(AFX_IDW_PANE_FIRST + 16), GetDlgCtrlID(standard.GetPane(1, 0)->m_hWnd));
-}
-
 TEST_F(Splitter, AViewThatCannotBeMadeLeavesItsPaneEmptyAndUsable) {
   CThinSplitter thin;
   ASSERT_TRUE(thin.CreateStatic(&parent, 1, 2));
