@@ -1,0 +1,33 @@
+#include "CDC.h"
+
+CDC::~CDC() {
+  if (m_bOwned && m_hDC) DeleteDC(m_hDC);
+}
+
+BOOL CDC::CreateCompatibleDC(CDC* pDC) {
+  if (m_hDC) return FALSE;
+  m_hDC = ::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr);
+  m_bOwned = m_hDC != nullptr;
+  return m_bOwned;
+}
+
+void CDC::FillSolidRect(const RECT& rect, COLORREF color) {
+  const COLORREF old = ::SetBkColor(m_hDC, color);
+  ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+  ::SetBkColor(m_hDC, old);
+}
+
+void CDC::Draw3dRect(const RECT& rect, COLORREF clrTopLeft, COLORREF clrBottomRight) {
+  const int cx = rect.right - rect.left;
+  const int cy = rect.bottom - rect.top;
+  FillSolidRect({rect.left, rect.top, rect.left + cx - 1, rect.top + 1}, clrTopLeft);
+  FillSolidRect({rect.left, rect.top, rect.left + 1, rect.top + cy - 1}, clrTopLeft);
+  FillSolidRect({rect.left + cx - 1, rect.top, rect.left + cx, rect.top + cy}, clrBottomRight);
+  FillSolidRect({rect.left, rect.top + cy - 1, rect.left + cx, rect.top + cy}, clrBottomRight);
+}
+
+POINT CDC::MoveTo(int x, int y) {
+  POINT old{};
+  MoveToEx(m_hDC, x, y, &old);
+  return old;
+}

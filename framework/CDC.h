@@ -1,0 +1,37 @@
+// CDC.h - a drawing context: an HDC with the GDI operations the program's drawing uses.
+//
+// A CDC made from an HDC only borrows it; one made by CreateCompatibleDC owns its memory
+// context and deletes it, with whatever is still selected into it restored first.
+#pragma once
+
+#include <windows.h>
+
+class CDC {
+ public:
+  CDC() = default;
+  explicit CDC(HDC hDC) : m_hDC(hDC) {}
+  virtual ~CDC();
+  CDC(const CDC&) = delete;
+  CDC& operator=(const CDC&) = delete;
+
+  // A memory context compatible with pDC (with the screen when pDC is null).
+  BOOL CreateCompatibleDC(CDC* pDC);
+
+  HGDIOBJ SelectObject(HGDIOBJ hObject) { return ::SelectObject(m_hDC, hObject); }
+  void FillSolidRect(const RECT& rect, COLORREF color);
+  // A 1-pixel frame: top and left edges in clrTopLeft, bottom and right edges in clrBottomRight.
+  void Draw3dRect(const RECT& rect, COLORREF clrTopLeft, COLORREF clrBottomRight);
+  POINT MoveTo(int x, int y);
+  BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
+  BOOL BitBlt(int x, int y, int cx, int cy, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop) {
+    return ::BitBlt(m_hDC, x, y, cx, cy, pSrcDC ? pSrcDC->m_hDC : nullptr, xSrc, ySrc, dwRop);
+  }
+  COLORREF SetBkColor(COLORREF color) { return ::SetBkColor(m_hDC, color); }
+  COLORREF SetTextColor(COLORREF color) { return ::SetTextColor(m_hDC, color); }
+  int SetBkMode(int nMode) { return ::SetBkMode(m_hDC, nMode); }
+
+  HDC m_hDC = nullptr;
+
+ protected:
+  bool m_bOwned = false;
+};

@@ -1,0 +1,123 @@
+// CWnd.h - a window and its C++ object: binding, subclassing, message dispatch through the class's table.
+//
+// Binding. A window of one of the framework's classes is bound to its object from its very
+// first message: Create parks the object in a thread-local slot, and the shared window
+// procedure moves it into the window's property on the first message it sees. A window
+// made elsewhere (a control from a dialog template, a system class) is bound by
+// subclassing: the object takes over the window procedure and keeps the previous one for
+// the default processing. No machine-code thunks.
+//
+// Dispatch. Each message goes to WindowProc: messages a child control reflects to its own
+// object first (see MessageMap.h), then the class's table, then the default processing
+// (the previous procedure of a subclassed window, DefWindowProc otherwise).
+//
+// Lifetime. When the window is gone (WM_NCDESTROY) the object is unbound and PostNcDestroy
+// runs; classes whose objects are made with new (views, frames) delete themselves there.
+// If the window is destroyed while one of its own handlers runs, PostNcDestroy waits until
+// that handler has returned, so a handler may destroy its window and still return safely
+// (without touching members afterwards). A Create that fails also ends in PostNcDestroy, so
+// a self-deleting object whose window could not be made is gone as well.
+#pragma once
+
+#include <windows.h>
+
+#include "CCmdTarget.h"
+#include "CRect.h"
+#include "MessageMap.h"
+
+class CDataExchange;
+class CFrameWnd;
+struct CCreateContext;
+
+class CWnd : public CCmdTarget {
+  DECLARE_DYNAMIC(CWnd)
+
+ public:
+  CWnd() = default;
+  ~CWnd() override;
+
+  HWND m_hWnd = nullptr;
+
+  // The object bound to hWnd, or null.
+  static CWnd* FromHandlePermanent(HWND hWnd);
+
+  // A child window (WS_CHILD is added); lpszClassName null takes the class's default.
+  // pContext reaches OnCreate handlers through CREATESTRUCT::lpCreateParams.
+  virtual BOOL Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                      CWnd* pParentWnd, UINT nID, CCreateContext* pContext = nullptr);
+  BOOL CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, int x, int y,
+                int cx, int cy, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam = nullptr);
+  // After it returns, a self-deleting object may be gone.
+  virtual BOOL DestroyWindow();
+
+  BOOL SubclassWindow(HWND hWnd);
+  BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
+  // Gives the window back its previous procedure and unbinds it; returns the window.
+  HWND UnsubclassWindow();
+
+  virtual BOOL PreCreateWindow(CREATESTRUCTA& cs);
+  // Called by the application's message loop for each message of this window or of one of
+  // its children, before it is dispatched: TRUE when the message has been dealt with.
+  virtual BOOL PreTranslateMessage(MSG* pMsg);
+  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // Offers a message reflected from this control's parent to this control's table.
+  virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+
+  // Data exchange between members and controls: FALSE when a control holds an invalid value.
+  BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+  virtual void DoDataExchange(CDataExchange* pDX);
+
+  // The nearest ancestor that is a frame window, or null.
+  CFrameWnd* GetParentFrame() const;
+  CWnd* GetParent() const { return FromHandlePermanent(::GetParent(m_hWnd)); }
+  // Sends the message to every child (every descendant with bDeep) that has an object.
+  void SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam, BOOL bDeep = TRUE);
+
+  // Thin wrappers.
+  DWORD GetStyle() const { return static_cast<DWORD>(GetWindowLongA(m_hWnd, GWL_STYLE)); }
+  DWORD GetExStyle() const { return static_cast<DWORD>(GetWindowLongA(m_hWnd, GWL_EXSTYLE)); }
+  int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
+  CRect GetClientRect() const;
+  CRect GetWindowRect() const;
+  BOOL MoveWindow(int x, int y, int cx, int cy, BOOL bRepaint = TRUE) {
+    return ::MoveWindow(m_hWnd, x, y, cx, cy, bRepaint);
+  }
+  BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
+  BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+  void UpdateWindow() { ::UpdateWindow(m_hWnd); }
+  void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
+  void InvalidateRect(const RECT* pRect, BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, pRect, bErase); }
+  UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse) { return ::SetTimer(m_hWnd, nIDEvent, nElapse, nullptr); }
+  BOOL KillTimer(UINT_PTR nIDEvent) { return ::KillTimer(m_hWnd, nIDEvent); }
+  HMENU GetSystemMenu(BOOL bRevert) const { return ::GetSystemMenu(m_hWnd, bRevert); }
+
+  // Makes sure a window class of the framework's procedure exists; returns its name.
+  static LPCSTR EnsureClassRegistered(LPCSTR lpszClassName, UINT nClassStyle, HCURSOR hCursor,
+                                      HBRUSH hbrBackground);
+
+ protected:
+  // The default processing of the message being handled now (for handlers that want it too).
+  LRESULT Default();
+  LRESULT DefProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // Runs once the window is gone and this object unbound; self-deleting classes delete here.
+  virtual void PostNcDestroy() {}
+  // Creates this object's window as a modeless child dialog from template nIDTemplate,
+  // bound from the first message its dialog procedure sees on.
+  BOOL CreateDialogChild(UINT nIDTemplate, CWnd* pParentWnd);
+
+ private:
+  // Runs make() (which makes the window) with this object waiting in the binding slot,
+  // then binds a window its first messages did not bind, or ends in PostNcDestroy.
+  template <typename Make>
+  BOOL CreateAndBind(Make make);
+  static LRESULT CALLBACK StaticWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR CALLBACK StaticDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  BOOL ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+  void Bind(HWND hWnd);
+  void Unbind();
+
+  WNDPROC m_pfnSuper = nullptr;  // previous procedure of a subclassed window
+  int m_nDispatchDepth = 0;      // messages of this window being handled right now
+  bool m_bNcDestroyPending = false;
+};
