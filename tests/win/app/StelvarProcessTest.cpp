@@ -87,6 +87,8 @@ class StelvarProcess {
           return hWnd != nullptr || Ended(0);
         },
         timeoutMs);
+    // Shown is not yet laid out: wait until start-up has finished and the program waits for input.
+    if (hWnd) WaitForInputIdle(m_pi.hProcess, timeoutMs);
     return hWnd;
   }
   bool Ended(DWORD timeoutMs) { return WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0; }
