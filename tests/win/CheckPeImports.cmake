@@ -1,6 +1,8 @@
 # Checks a built PE: 32-bit i386, imports only from Windows' own DLLs, and (optionally)
 # exports every symbol listed in EXPORTS_FILE.
-# Usage: cmake -DOBJDUMP=... -DBINARY=... [-DEXPORTS_FILE=...] -P CheckPeImports.cmake
+# Usage: cmake -DOBJDUMP=... -DBINARY=... [-DEXPORTS_FILE=...] [-DPROJECT_DLLS=a.dll;b.dll]
+#        -P CheckPeImports.cmake
+# PROJECT_DLLS names the project's own DLLs the binary may import besides Windows' own.
 set(system_dlls
   kernel32.dll user32.dll gdi32.dll advapi32.dll comdlg32.dll comctl32.dll shell32.dll
   ole32.dll oleaut32.dll setupapi.dll winmm.dll msvcrt.dll ntdll.dll shlwapi.dll version.dll
@@ -22,7 +24,11 @@ foreach(line ${imports})
   string(REGEX REPLACE "DLL Name: *" "" dll "${line}")
   string(STRIP "${dll}" dll)
   string(TOLOWER "${dll}" lower)
+  string(TOLOWER "${PROJECT_DLLS}" own_dlls)
   list(FIND system_dlls "${lower}" found)
+  if(found EQUAL -1)
+    list(FIND own_dlls "${lower}" found)
+  endif()
   if(found EQUAL -1)
     message(FATAL_ERROR "${BINARY} depends on ${dll}, which is not one of Windows' own DLLs")
   endif()
