@@ -1,8 +1,6 @@
 #include "VelManager.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <string>
 
 #include "LibraryState.h"
 #include "ManagerEvents.h"
@@ -111,12 +109,9 @@ int CVelManager::ReadyToTransfer(VELMAN_TRANS_TYPE nTransType, const char* lpszF
   HANDLE h = CreateFileA(lpszFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    char* text = static_cast<char*>(std::malloc(std::strlen(lpszFilePath) + 64));
-    if (text) {
-      std::sprintf(text, "CVelManager::ReadyToTransfer() - CreateFile(\"%s\") Failed!", lpszFilePath);
-      MessageBoxA(BoxOwner(), text, nullptr, MB_ICONERROR);
-      std::free(text);
-    }
+    const std::string text =
+        std::string("CVelManager::ReadyToTransfer() - CreateFile(\"") + lpszFilePath + "\") Failed!";
+    MessageBoxA(BoxOwner(), text.c_str(), nullptr, MB_ICONERROR);
     result = 0;
   }
   if (processor && processor->IsProcessorID(VELMAN_TRANS_SERIAL))
