@@ -34,11 +34,11 @@ bool HexBytes(const std::string& text, std::vector<uint8_t>& out) {
   return true;
 }
 
-// "SPEC@POINT"
-bool AtPoint(const std::string& text, std::string& spec, SBoxPoint& point) {
+// "WHAT@POINT"
+bool AtPoint(const std::string& text, std::string& what, SBoxPoint& point) {
   size_t at = text.rfind('@');
   if (at == std::string::npos) return false;
-  spec = text.substr(0, at);
+  what = text.substr(0, at);
   return SBoxPoint::Parse(text.substr(at + 1), point);
 }
 
@@ -74,7 +74,7 @@ const char* CStbsimOptions::Usage() {
          "  --babble POINT         send a stream of random bytes at the line rate from POINT on\n"
          "  --fault-time MS        end a silence or babble after MS ms and start over (default 0: never)\n"
          "  --error CODE@POINT     send the error report 0x50 CODE instead of what POINT sends, then start over\n"
-         "  --garbage SPEC@POINT   send garbage just before POINT: SPEC is a count of random bytes, or hex bytes\n"
+         "  --garbage WHAT@POINT   send garbage just before POINT: WHAT is a count of random bytes, or hex bytes\n"
          "                         after an x (x0a1b2c)\n"
          "  --swap K               send the request for block K as n, 0x69\n"
          "  --wrong-echo CODE      echo CODE instead of the function code (flip: the code with bit 7 flipped)\n"
@@ -182,12 +182,12 @@ bool CStbsimOptions::Parse(const std::vector<std::string>& args, std::string& er
       box.faults.push_back(fault);
     } else if (name == "--garbage") {
       if (!take()) return false;
-      std::string spec;
+      std::string what;
       fault.kind = SBoxFault::kGarbage;
-      if (!AtPoint(value, spec, fault.point)) return bad("SPEC@POINT");
-      if (!spec.empty() && spec[0] == 'x') {
-        if (!HexBytes(spec.substr(1), fault.bytes) || fault.bytes.size() > 65536) return bad("hex bytes after x");
-      } else if (!Number(spec, 65536, number) || number == 0) {
+      if (!AtPoint(value, what, fault.point)) return bad("WHAT@POINT");
+      if (!what.empty() && what[0] == 'x') {
+        if (!HexBytes(what.substr(1), fault.bytes) || fault.bytes.size() > 65536) return bad("hex bytes after x");
+      } else if (!Number(what, 65536, number) || number == 0) {
         return bad("a count from 1 to 65536, or x and hex bytes");
       } else {
         fault.randomCount = uint32_t(number);
