@@ -50,20 +50,12 @@ unsigned char CVelOldManagerProcessor::BaudCode(unsigned long baudRate) {
   }
 }
 
-void CVelOldManagerProcessor::SendText(const char* format, ...) {
+void CVelOldManagerProcessor::SendFormatted(long kind, const char* format, ...) {
   va_list args;
   va_start(args, format);
   std::vsnprintf(m_szText, sizeof m_szText, format, args);
   va_end(args);
-  SendEventMsg(m_szText, EVENT_MESSAGE);
-}
-
-void CVelOldManagerProcessor::SendError(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(m_szText, sizeof m_szText, format, args);
-  va_end(args);
-  SendErrorMsg(m_szText);
+  SendEventMsg(m_szText, kind);
 }
 
 bool CVelOldManagerProcessor::SetTransferFile(const char* path) {
@@ -110,7 +102,7 @@ void CVelOldManagerProcessor::SendDataHeader(const unsigned char* record) {
   if (m_pPort)
     for (int i = 0; i < kDataHeaderSize; i += 8) m_pPort->WriteData(frame + i, 8);
   if (m_pOwner) m_pOwner->Pause(1);
-  SendText("Send DataHeader");
+  SendEventMsg("Send DataHeader", EVENT_MESSAGE);
 }
 
 void CVelOldManagerProcessor::SendDataBlock(unsigned char* frame) {
@@ -138,7 +130,7 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
   if (m_nReceived >= kReceiveBufferSize) {
     // Stray bytes filled the buffer (the box talks while a header request is awaited).
     if (!m_bOverflowReported)
-      SendError("Receive buffer full: %d bytes from STB discarded", m_nReceived);
+      SendFormatted(EVENT_ERROR, "Receive buffer full: %d bytes from STB discarded", m_nReceived);
     m_bOverflowReported = true;
     ClearReceiveBuffer();
   }
@@ -168,11 +160,11 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
       break;
     case kWaitReady:
       if (first == READY) {
-        SendText("Received READY from STB");
+        SendEventMsg("Received READY from STB", EVENT_MESSAGE);
         if (m_pPort) m_pPort->WriteByte(READY_ACK);
         m_nState = kWaitFunc;
         ClearReceiveBuffer();
-        SendText("Send READY_ACK to STB");
+        SendEventMsg("Send READY_ACK to STB", EVENT_MESSAGE);
         SendInProcessMsg(1);
       } else {
         SendErrorMsg("Invalid Protocol 1 : READY");
@@ -184,13 +176,13 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
       if (first == FUNC) {
         SelectFunction();
       } else {
-        SendError("invalid Protocol : FUNC(0x%02x)", first);
+        SendFormatted(EVENT_ERROR, "invalid Protocol : FUNC(0x%02x)", first);
         ClearReceiveBuffer();
       }
       break;
     case kWaitFuncEcho:
       if (first >= FUNC_DATA_DIG && first <= FUNC_PROGRAM) {
-        SendText("Received FUNC_PROGRAM from STB");
+        SendEventMsg("Received FUNC_PROGRAM from STB", EVENT_MESSAGE);
         ClearReceiveBuffer();
         m_nOffset = 0;
         m_nState = kWaitHeaderRep;
@@ -272,7 +264,7 @@ void CVelOldManagerProcessor::Handshake() {
 }
 
 void CVelOldManagerProcessor::SelectFunction() {
-  SendText("Received FUNC from STB");
+  SendEventMsg("Received FUNC from STB", EVENT_MESSAGE);
   m_nImageKind = m_image.Scan(m_nDigSize64K, m_nDigSize1K);
   m_nOffset = 0;
   // An image whose sections run past its end would make the data phase read outside it:
@@ -295,7 +287,7 @@ void CVelOldManagerProcessor::SelectFunction() {
     SendErrorMsg("Image file is invalid.");
   } else {
     if (m_pPort) m_pPort->WriteByte(kFunctions[m_nImageKind].code);
-    SendText(kFunctions[m_nImageKind].text);
+    SendEventMsg(kFunctions[m_nImageKind].text, EVENT_MESSAGE);
   }
   m_nState = kWaitFuncEcho;
   ClearReceiveBuffer();
@@ -309,7 +301,7 @@ void CVelOldManagerProcessor::AbandonImage(const char* text) {
 }
 
 void CVelOldManagerProcessor::HeaderStep() {
-  SendText("Received HEADER_REP from STB");
+  SendEventMsg("Received HEADER_REP from STB", EVENT_MESSAGE);
   const int64_t at = m_nOffset;
   if (at >= static_cast<int64_t>(m_image.Size())) {
     // The box asks for a header where the image has none left (it asked for a wrong block).
@@ -329,7 +321,7 @@ void CVelOldManagerProcessor::HeaderStep() {
   }
   SendDataHeader(s_header);
   m_nOffset += CDownloadImage::kHeaderAreaSize - CDownloadImage::kRecordSize;
-  SendText("Start Downloading...");
+  SendEventMsg("Start Downloading...", EVENT_MESSAGE);
   m_nState = kWaitDataHeader;
   ClearReceiveBuffer();
   s_nRemaining = length;
@@ -342,7 +334,7 @@ void CVelOldManagerProcessor::CompleteDownload() {
   if (m_pOwner) m_pOwner->MessageBeep(0);
   if (m_pPort) m_pPort->PurgePort();
   if (m_pOwner) m_pOwner->Pause(500);
-  SendText("Download Completed!");
+  SendEventMsg("Download Completed!", EVENT_MESSAGE);
   SendInProcessMsg(0);
   if (m_pOwner) m_pOwner->Pause(500);
   unsigned short port = 0;
@@ -363,11 +355,11 @@ void CVelOldManagerProcessor::BlockStep() {
   if (a != DATA_HEADER) {
     if (b != DATA_HEADER) {
       m_nReceived = 0;
-      SendError("Invalid Protocol : DATA_HEADER %x %x %x", 0, a, b);
+      SendFormatted(EVENT_ERROR, "Invalid Protocol : DATA_HEADER %x %x %x", 0, a, b);
       return;
     }
     // The two bytes came in the other order: serve a as the block number.
-    SendError("Invalid Protocol : DATA_HEADER %x %x %x", m_nReceived, a, b);
+    SendFormatted(EVENT_ERROR, "Invalid Protocol : DATA_HEADER %x %x %x", m_nReceived, a, b);
     m_pBuf[1] = a;
   }
   const int expected = m_nBlockCounter % 10;

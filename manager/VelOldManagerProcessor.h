@@ -79,8 +79,8 @@ class CVelOldManagerProcessor : public CVelManagerProcessor {
   void AbandonImage(const char* text);
   void SendProgress();
   void ReopenPort(unsigned short port, unsigned long baudRate);
-  void SendText(const char* format, ...);
-  void SendError(const char* format, ...);
+  // An event of this kind with a printf-formatted text.
+  void SendFormatted(long kind, const char* format, ...);
 
   int m_nImageKind = 0;
   volatile int m_nState = kIdle;

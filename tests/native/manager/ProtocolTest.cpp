@@ -78,6 +78,10 @@ class Protocol : public ::testing::Test {
   Bytes Slice(std::size_t from, std::size_t n) const {
     return Bytes(file.begin() + from, file.begin() + from + n);
   }
+  // Requests the 14 blocks of a one-ANAL section, numbered 1 to 9, 0, 1 to 4.
+  void RequestAnalBlocks() {
+    for (int block = 1; block <= 14; ++block) Feed({0x69, static_cast<unsigned char>(block % 10)});
+  }
   // Brings the processor through handshake, READY, FUNC and its echo.
   void ToHeaderRequest(unsigned char echo = 0x05) {
     Feed({0x22, 0x05, 0xD0, echo});
@@ -232,7 +236,7 @@ TEST_F(Protocol, TwoAnalSectionsAndFunctionCodesByKind) {
   for (int section = 0; section < 2; ++section) {
     Step({0x70});
     EXPECT_EQ(P::kWaitDataHeader, p.GetState());
-    for (int block = 1; block <= 14; ++block) Feed({0x69, static_cast<unsigned char>(block % 10)});
+    RequestAnalBlocks();
     EXPECT_EQ(P::kWaitHeaderRep, p.GetState());
   }
   EXPECT_EQ(2 * 14400, p.GetOffset());
@@ -284,7 +288,7 @@ TEST_F(Protocol, EndRecordAtTheVeryEndOrCutShort) {
   Arm(ImageBuilder().Anal().End(0x33).Get());
   ToHeaderRequest();
   Step({0x70});
-  for (int block = 1; block <= 14; ++block) Feed({0x69, static_cast<unsigned char>(block % 10)});
+  RequestAnalBlocks();
   Lines done = Step({0x70});
   Bytes end = Slice(14400, 44);
   end[0] = 0;
@@ -295,7 +299,7 @@ TEST_F(Protocol, EndRecordAtTheVeryEndOrCutShort) {
   Arm(shortEnd);
   ToHeaderRequest();
   Step({0x70});
-  for (int block = 1; block <= 14; ++block) Feed({0x69, static_cast<unsigned char>(block % 10)});
+  RequestAnalBlocks();
   done = Step({0x70});
   Bytes padded(Slice(14400, 10));
   padded[0] = 0;
@@ -432,7 +436,7 @@ TEST_F(Protocol, CancelIsNotHonouredOnReportsRejectedSyncOrCompletion) {
   cancel = 0;
   ToHeaderRequest();
   Step({0x70});
-  for (int block = 1; block <= 14; ++block) Feed({0x69, static_cast<unsigned char>(block % 10)});
+  RequestAnalBlocks();
   cancel = 1;
   Step({0x70});
   EXPECT_EQ(P::kIdle, p.GetState());
