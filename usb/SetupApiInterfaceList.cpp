@@ -4,12 +4,14 @@
 
 #include "Win32UsbTransport.h"
 
-static_assert(sizeof(void*) == 4, "the driver's records are laid out for a 32-bit process");
-
 namespace {
 
-constexpr DWORD kInterfaceDataSize = 28;  // SP_DEVICE_INTERFACE_DATA, 32-bit
-constexpr DWORD kDetailFixedSize = 5;     // cbSize and the first path character, 32-bit ANSI
+// The shipped program is a 32-bit process, whose records the driver's ABI fixes: 28 bytes,
+// and a detail record of cbSize 5 (the size field and the first path character). The test
+// build for machines without 32-bit execution takes the 64-bit sizes.
+constexpr DWORD kInterfaceDataSize = sizeof(SP_DEVICE_INTERFACE_DATA);
+constexpr DWORD kDetailFixedSize = sizeof(void*) == 4 ? 5 : sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+static_assert(sizeof(void*) != 4 || kInterfaceDataSize == 28, "the 32-bit interface record is 28 bytes");
 
 }  // namespace
 

@@ -22,6 +22,21 @@ unset WINELOADERNOEXEC
 
 ports=(1 2 11 12)
 
+# Machines whose kernel runs no 32-bit code (execve of an i386 program fails) have only
+# Wine's 64-bit loader; the Windows tests then run the x86-64 build of the same sources
+# (tools/windows-arch). A wrapper in $h/bin makes "wine" that loader.
+mkdir -p "$h/bin"
+rm -f "$h/bin/wine"
+if [ "$("$here/../../tools/windows-arch")" = x86_64 ]; then
+  cat >"$h/bin/wine" <<'WRAP'
+#!/bin/sh
+export WINELOADER=/usr/lib/wine/wine64
+exec /usr/lib/wine/wine64 "$@"
+WRAP
+  chmod +x "$h/bin/wine"
+fi
+export PATH="$h/bin:$PATH"
+
 # Serial pairs first: the prefix's port links point at these paths.
 pair() {
   local a=$1 b=$2
@@ -61,7 +76,7 @@ export DISPLAY=$display
 stamp="$WINEPREFIX/.stelvar-harness"
 if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$h" ]; then
   rm -rf "$WINEPREFIX"
-  wineboot -i >"$h/run/wineboot.log" 2>&1 || { cat "$h/run/wineboot.log" >&2; exit 1; }
+  wine wineboot -i >"$h/run/wineboot.log" 2>&1 || { cat "$h/run/wineboot.log" >&2; exit 1; }
   for n in "${ports[@]}"; do
     wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$h/pty/com$n" /f >/dev/null 2>&1
   done
@@ -91,5 +106,6 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml='
 export DISPLAY='$display'
 export STELVAR_HARNESS='$h'
+export PATH='$h/bin':"\$PATH"
 ENV
 echo "harness ready: prefix $WINEPREFIX, display $display, ports COM1-COM2 COM11-COM12"
