@@ -2,11 +2,7 @@
 
 #include "ProgressArithmetic.h"
 
-namespace {
-
-const char* const kDefaultClassName = "StelvarProgressWnd";
-
-}  // namespace
+IMPLEMENT_DYNAMIC(CProgressWnd, CWnd)
 
 CProgressWnd::CProgressWnd()
     : m_crText(GetSysColor(COLOR_INFOTEXT)),
@@ -16,74 +12,20 @@ CProgressWnd::CProgressWnd()
       m_nPos(0) {}
 
 CProgressWnd::~CProgressWnd() {
-  if (m_hWnd && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
-}
-
-ATOM CProgressWnd::RegisterDefaultClass() {
-  static ATOM atom = [] {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = StaticWndProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kDefaultClassName;
-    return RegisterClassA(&wc);
-  }();
-  return atom;
-}
-
-BOOL CProgressWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect,
-                            HWND parent, UINT id) {
-  if (m_hWnd) return FALSE;
-  if (!className) {
-    if (!RegisterDefaultClass()) return FALSE;
-    className = kDefaultClassName;
-  }
-  HWND h = CreateWindowExA(exStyle, className, windowName, style, rect.left, rect.top, rect.right - rect.left,
-                           rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                           GetModuleHandleA(nullptr), this);
-  return h != nullptr;
+  if (m_hWnd) DestroyWindow();
 }
 
 void CProgressWnd::SetPos(int pos) {
   m_nPos = pos;
-  if (m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
-}
-
-LRESULT CALLBACK CProgressWnd::StaticWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  CProgressWnd* self;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<CProgressWnd*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->m_hWnd = hWnd;
-  } else {
-    self = reinterpret_cast<CProgressWnd*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcA(hWnd, msg, wParam, lParam);
-  LRESULT result = self->WindowProc(msg, wParam, lParam);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
-    self->m_hWnd = nullptr;
-  }
-  return result;
-}
-
-LRESULT CProgressWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_PAINT:
-      OnPaint();
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;  // the paint covers the whole window
-    default:
-      return DefWindowProcA(m_hWnd, msg, wParam, lParam);
-  }
+  HWND hWnd = m_hWnd;
+  if (hWnd) ::InvalidateRect(hWnd, nullptr, FALSE);
 }
 
 void CProgressWnd::OnPaint() {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(m_hWnd, &ps);
+  HDC dc = ::BeginPaint(m_hWnd, &ps);
   RECT r;
-  GetClientRect(m_hWnd, &r);
+  ::GetClientRect(m_hWnd, &r);
   int w = r.right - r.left;
   int h = r.bottom - r.top;
   if (dc && w > 0 && h > 0) {
@@ -122,5 +64,5 @@ void CProgressWnd::OnPaint() {
     if (bitmap) DeleteObject(bitmap);
     if (mem) DeleteDC(mem);
   }
-  EndPaint(m_hWnd, &ps);
+  ::EndPaint(m_hWnd, &ps);
 }

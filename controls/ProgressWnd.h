@@ -1,22 +1,20 @@
 // ProgressWnd.h - a child window showing a horizontal bar and the centred percentage, painted off screen.
 //
-// The owner sets the four colour and range fields before creating the window and then
-// only calls SetPos, from any thread. The window owns no GDI objects between paints.
+// The owner sets the four colour and range fields before creating the window (CreateEx of
+// the framework, without a class name: the framework's default child-window class) and
+// then only calls SetPos, from any thread. The window owns no GDI objects between paints.
 #pragma once
 
-#include <windows.h>
+#include "CWnd.h"
 
-class CProgressWnd {
+class CProgressWnd : public CWnd {
+  DECLARE_DYNAMIC(CProgressWnd)
+
  public:
   CProgressWnd();
-  virtual ~CProgressWnd();
-  CProgressWnd(const CProgressWnd&) = delete;
-  CProgressWnd& operator=(const CProgressWnd&) = delete;
+  ~CProgressWnd() override;
 
-  // Creates the window: className null for the default child-window class.
-  BOOL CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect, HWND parent,
-                UINT id);
-  // Stores pos without a range check and invalidates the window without erasing.
+  // Stores pos without a range check and invalidates the window without erasing; from any thread.
   void SetPos(int pos);
   HWND GetSafeHwnd() const { return m_hWnd; }
 
@@ -26,13 +24,13 @@ class CProgressWnd {
   int m_nRange;
   volatile int m_nPos;
 
-  HWND m_hWnd = nullptr;
+  BEGIN_MSG_MAP(CProgressWnd)
+    MSG_WM_PAINT(OnPaint)
+    MSG_WM_ERASEBKGND(OnEraseBkgnd)
+  END_MSG_MAP()
 
  protected:
-  virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
   void OnPaint();
-
- private:
-  static LRESULT CALLBACK StaticWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  static ATOM RegisterDefaultClass();
+  // The paint covers the whole window.
+  BOOL OnEraseBkgnd(CDC*) { return TRUE; }
 };

@@ -17,13 +17,7 @@ LPCSTR ObjectProperty() {
 // The object whose window this thread is creating, until the window's first message binds it.
 thread_local CWnd* t_pWndInit = nullptr;
 
-// The message being handled on this thread, for CWnd::Default.
-struct CurrentMessage {
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-};
-thread_local CurrentMessage t_current = {0, 0, 0};
+bool IsCtlColor(UINT message) { return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC; }
 
 // Sends to every child that has an object; with bDeep also to their children, reaching the
 // children of windows without an object too.
@@ -69,6 +63,13 @@ BOOL CWnd::PreCreateWindow(CREATESTRUCTA& cs) {
     cs.lpszClass = EnsureClassRegistered("Stelvar.Wnd", CS_DBLCLKS, LoadCursor(nullptr, IDC_ARROW),
                                          reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
   return cs.lpszClass != nullptr;
+}
+
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                    CWnd* pParentWnd, UINT nID, LPVOID lpParam) {
+  return CreateEx(dwExStyle, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top, rect.right - rect.left,
+                  rect.bottom - rect.top, pParentWnd ? pParentWnd->m_hWnd : nullptr,
+                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)), lpParam);
 }
 
 BOOL CWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
@@ -163,6 +164,7 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
       SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWndProc)));
   // A window of one of our own classes has DefWindowProc as its default processing.
   m_pfnSuper = previous == StaticWndProc ? nullptr : previous;
+  PreSubclassWindow();
   return TRUE;
 }
 
@@ -183,6 +185,7 @@ LRESULT CALLBACK CWnd::StaticWndProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     if (!pWnd) return DefWindowProcA(hWnd, message, wParam, lParam);
     t_pWndInit = nullptr;
     pWnd->Bind(hWnd);
+    pWnd->PreSubclassWindow();
   }
   return pWnd->Dispatch(message, wParam, lParam);
 }
@@ -199,15 +202,15 @@ INT_PTR CALLBACK CWnd::StaticDlgProc(HWND hWnd, UINT, WPARAM, LPARAM) {
 }
 
 LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-  const CurrentMessage saved = t_current;
-  t_current = {message, wParam, lParam};
+  const CurrentMessage saved = m_current;
+  m_current = {message, wParam, lParam, true};
   ++m_nDispatchDepth;
   const LRESULT result = WindowProc(message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     Unbind();
     m_bNcDestroyPending = true;
   }
-  t_current = saved;
+  m_current = saved;
   if (--m_nDispatchDepth == 0 && m_bNcDestroyPending) {
     m_bNcDestroyPending = false;
     PostNcDestroy();  // may delete this
@@ -217,8 +220,17 @@ LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
-  if (ReflectToChild(message, wParam, lParam, result)) return result;
+  // Commands and owner drawing go to the child control first; colour requests only as
+  // part of the default processing, so the parent's handler can take the child's answer
+  // (through Default) and then change it.
+  if (!IsCtlColor(message) && ReflectToChild(message, wParam, lParam, result)) return result;
   if (ProcessWindowMessage(m_hWnd, message, wParam, lParam, result)) return result;
+  return DefaultProcessing(message, wParam, lParam);
+}
+
+LRESULT CWnd::DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (IsCtlColor(message) && ReflectToChild(message, wParam, lParam, result)) return result;
   return DefProc(message, wParam, lParam);
 }
 
@@ -241,7 +253,11 @@ BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lR
   return ProcessWindowMessage(m_hWnd, OCM__BASE + message, wParam, lParam, lResult);
 }
 
-LRESULT CWnd::Default() { return DefProc(t_current.message, t_current.wParam, t_current.lParam); }
+LRESULT CWnd::Default() {
+  // Outside the handling of one of this window's messages there is nothing to default.
+  if (!m_current.valid) return 0;
+  return DefaultProcessing(m_current.message, m_current.wParam, m_current.lParam);
+}
 
 LRESULT CWnd::DefProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!m_hWnd) return 0;  // the window went while its handler ran

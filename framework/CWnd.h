@@ -7,9 +7,10 @@
 // subclassing: the object takes over the window procedure and keeps the previous one for
 // the default processing. No machine-code thunks.
 //
-// Dispatch. Each message goes to WindowProc: messages a child control reflects to its own
-// object first (see MessageMap.h), then the class's table, then the default processing
-// (the previous procedure of a subclassed window, DefWindowProc otherwise).
+// Dispatch. Each message goes to WindowProc: commands and owner drawing from a child
+// control to the control's own object first (see MessageMap.h), then the class's table,
+// then the default processing (colour requests to the child control, then the previous
+// procedure of a subclassed window, DefWindowProc otherwise).
 //
 // Lifetime. When the window is gone (WM_NCDESTROY) the object is unbound and PostNcDestroy
 // runs; classes whose objects are made with new (views, frames) delete themselves there.
@@ -47,6 +48,9 @@ class CWnd : public CCmdTarget {
                       CWnd* pParentWnd, UINT nID, CCreateContext* pContext = nullptr);
   BOOL CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, int x, int y,
                 int cx, int cy, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam = nullptr);
+  // A window with the given parent (or none) and control id nID, in rect.
+  BOOL CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                CWnd* pParentWnd, UINT nID, LPVOID lpParam = nullptr);
   // After it returns, a self-deleting object may be gone.
   virtual BOOL DestroyWindow();
 
@@ -56,6 +60,9 @@ class CWnd : public CCmdTarget {
   HWND UnsubclassWindow();
 
   virtual BOOL PreCreateWindow(CREATESTRUCTA& cs);
+  // Runs once the object is bound to its window, before the object handles any message:
+  // after the first message's binding of a window made by Create, and after SubclassWindow.
+  virtual void PreSubclassWindow() {}
   // Called by the application's message loop for each message of this window or of one of
   // its children, before it is dispatched: TRUE when the message has been dealt with.
   virtual BOOL PreTranslateMessage(MSG* pMsg);
@@ -96,8 +103,12 @@ class CWnd : public CCmdTarget {
                                       HBRUSH hbrBackground);
 
  protected:
-  // The default processing of the message being handled now (for handlers that want it too).
+  // The default processing of the message this window is handling now (for handlers that
+  // want it too); 0 when called while the window handles no message.
   LRESULT Default();
+  // What a message nobody handles gets: a colour request is offered to the child control
+  // it comes from (reflection), then the previous or default window procedure runs.
+  LRESULT DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT DefProc(UINT message, WPARAM wParam, LPARAM lParam);
   // Runs once the window is gone and this object unbound; self-deleting classes delete here.
   virtual void PostNcDestroy() {}
@@ -117,6 +128,14 @@ class CWnd : public CCmdTarget {
   void Bind(HWND hWnd);
   void Unbind();
 
+  // The message this window is handling now (innermost), for Default.
+  struct CurrentMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool valid;
+  };
+  CurrentMessage m_current = {0, 0, 0, false};
   WNDPROC m_pfnSuper = nullptr;  // previous procedure of a subclassed window
   int m_nDispatchDepth = 0;      // messages of this window being handled right now
   bool m_bNcDestroyPending = false;

@@ -12,9 +12,12 @@
 // Handlers keep their natural signatures; a handler that wants the default processing too
 // calls CWnd::Default().
 //
-// Reflected messages: a parent first offers WM_COMMAND, WM_DRAWITEM and WM_CTLCOLOR* from a
-// child control to that control's own table, as OCM_* (the message plus OCM__BASE); only if
-// the control does not handle it does the parent's table see the original message.
+// Reflected messages (the rule is written out in framework/README.md): a parent offers
+// WM_COMMAND and WM_DRAWITEM from a child control to that control's own table first, as
+// OCM_* (the message plus OCM__BASE); the parent's table sees the message when the control
+// does not handle it or declines (REFLECTED_COMMAND_CODE_DECLINE with FALSE). WM_CTLCOLOR*
+// goes to the parent's table first; the control answers as part of the parent's default
+// processing (Default() in the parent's handler, or no handler at all).
 #pragma once
 
 #include <windows.h>
@@ -125,6 +128,46 @@
     return TRUE;                                            \
   }
 
+// void OnKillFocus(HWND hWndNew)
+#define MSG_WM_KILLFOCUS(func)                 \
+  if (uMsg == WM_KILLFOCUS) {                  \
+    func(reinterpret_cast<HWND>(wParam));      \
+    lResult = 0;                               \
+    return TRUE;                               \
+  }
+
+// void OnActivate(UINT nState, HWND hWndOther, BOOL bMinimized)
+#define MSG_WM_ACTIVATE(func)                                                              \
+  if (uMsg == WM_ACTIVATE) {                                                               \
+    func(LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam) != 0);             \
+    lResult = 0;                                                                           \
+    return TRUE;                                                                           \
+  }
+
+// void OnEnable(BOOL bEnable)
+#define MSG_WM_ENABLE(func)               \
+  if (uMsg == WM_ENABLE) {                \
+    func(static_cast<BOOL>(wParam));      \
+    lResult = 0;                          \
+    return TRUE;                          \
+  }
+
+// void OnCancelMode()
+#define MSG_WM_CANCELMODE(func) \
+  if (uMsg == WM_CANCELMODE) {  \
+    func();                     \
+    lResult = 0;                \
+    return TRUE;                \
+  }
+
+// void OnCaptureChanged(HWND hWndNew)
+#define MSG_WM_CAPTURECHANGED(func)             \
+  if (uMsg == WM_CAPTURECHANGED) {              \
+    func(reinterpret_cast<HWND>(lParam));       \
+    lResult = 0;                                \
+    return TRUE;                                \
+  }
+
 // void OnSetFocus(HWND hWndOld)
 #define MSG_WM_SETFOCUS(func)                  \
   if (uMsg == WM_SETFOCUS) {                   \
@@ -148,6 +191,7 @@
     return TRUE;                                                                       \
   }
 #define MSG_WM_MOUSEMOVE(func) MSG_WM_MOUSE_(WM_MOUSEMOVE, func)
+#define MSG_WM_LBUTTONDBLCLK(func) MSG_WM_MOUSE_(WM_LBUTTONDBLCLK, func)
 #define MSG_WM_LBUTTONDOWN(func) MSG_WM_MOUSE_(WM_LBUTTONDOWN, func)
 #define MSG_WM_LBUTTONUP(func) MSG_WM_MOUSE_(WM_LBUTTONUP, func)
 
@@ -191,6 +235,17 @@
     func();                                                   \
     lResult = 0;                                              \
     return TRUE;                                              \
+  }
+
+// In a control's table: BOOL func(), its own notification with this code, reflected by the
+// parent; FALSE declines, so the parent's table sees the command as well.
+#define REFLECTED_COMMAND_CODE_DECLINE(code, func)        \
+  if (uMsg == OCM_COMMAND && HIWORD(wParam) == (code)) {  \
+    if (func()) {                                         \
+      lResult = 0;                                        \
+      return TRUE;                                        \
+    }                                                     \
+    return FALSE;                                         \
   }
 
 // In a control's table: void func(LPDRAWITEMSTRUCT), its own owner drawing, reflected by the parent.

@@ -109,7 +109,7 @@ class ProgressWindow : public ::testing::Test {
     bar.m_crBar = kBar;
     bar.m_crText = kText;
     RECT empty = {0, 0, 0, 0};
-    ASSERT_TRUE(bar.CreateEx(WS_EX_STATICEDGE, nullptr, "DownloadProgressWnd", WS_CHILD | WS_VISIBLE, empty, parent, 0));
+    ASSERT_TRUE(bar.CreateEx(WS_EX_STATICEDGE, nullptr, "DownloadProgressWnd", WS_CHILD | WS_VISIBLE, empty.left, empty.top, 0, 0, parent, nullptr));
     MoveWindow(bar.m_hWnd, 20, 20, 343, 24, TRUE);
     RECT c;
     GetClientRect(bar.m_hWnd, &c);
@@ -246,7 +246,7 @@ TEST_F(ProgressWindow, DestructionDestroysTheWindow) {
   {
     CProgressWnd temp;
     RECT r = {0, 0, 50, 10};
-    ASSERT_TRUE(temp.CreateEx(0, nullptr, "WriteProgressWnd", WS_CHILD | WS_VISIBLE, r, parent, 0));
+    ASSERT_TRUE(temp.CreateEx(0, nullptr, "WriteProgressWnd", WS_CHILD | WS_VISIBLE, r.left, r.top, r.right - r.left, r.bottom - r.top, parent, nullptr));
     h2 = temp.m_hWnd;
     ASSERT_TRUE(IsWindow(h2));
   }

@@ -185,23 +185,50 @@ class CColorStatic : public CWnd {
   UINT kind = 99;
 };
 
+// A button that sees its own click but lets the parent have it too.
+class CDecliningButton : public CButton {
+ public:
+  BEGIN_MSG_MAP(CDecliningButton)
+    REFLECTED_COMMAND_CODE_DECLINE(BN_CLICKED, OnClicked)
+    CHAIN_MSG_MAP(CButton)
+  END_MSG_MAP()
+  BOOL OnClicked() {
+    ++clicks;
+    return FALSE;
+  }
+  int clicks = 0;
+};
+
 class CParentWnd : public CWnd {
  public:
   BEGIN_MSG_MAP(CParentWnd)
     COMMAND_CODE(1, BN_CLICKED, OnOwnerClicked)
     COMMAND_CODE(2, BN_CLICKED, OnPlainClicked)
+    COMMAND_CODE(5, BN_CLICKED, OnDecliningClicked)
     MSG_WM_CTLCOLOR(OnCtlColor)
   END_MSG_MAP()
   void OnOwnerClicked() { ++ownerClicks; }
   void OnPlainClicked() { ++plainClicks; }
+  void OnDecliningClicked() { ++decliningClicks; }
+  // After the default processing, which lets the control choose first.
   HBRUSH OnCtlColor(CDC*, HWND hCtl, UINT) {
     colorAsked.push_back(hCtl);
-    return brush;
+    defaultAnswers.push_back(reinterpret_cast<HBRUSH>(Default()));
+    return overrideBrush ? overrideBrush : defaultAnswers.back();
   }
   int ownerClicks = 0;
   int plainClicks = 0;
+  int decliningClicks = 0;
   std::vector<HWND> colorAsked;
-  HBRUSH brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  std::vector<HBRUSH> defaultAnswers;
+  HBRUSH overrideBrush = nullptr;
+};
+
+// Without a colour handler of its own: the control's answer is the parent's.
+class CQuietParentWnd : public CWnd {
+ public:
+  BEGIN_MSG_MAP(CQuietParentWnd)
+  END_MSG_MAP()
 };
 
 }  // namespace
@@ -234,19 +261,96 @@ TEST(Reflection, ChildControlsDrawAndHandleTheirOwnNotificationsTheRestReachesTh
   EXPECT_EQ(0, parent.ownerClicks);
   EXPECT_EQ(1, parent.plainClicks);
 
-  // Colours: the control with an object chooses its own; the other one asks the parent.
+  // A control that declines its reflected click leaves the command to the parent as well.
+  CDecliningButton declining;
+  ASSERT_TRUE(declining.Create("", WS_VISIBLE | BS_PUSHBUTTON, CRect(0, 60, 60, 80), &parent, 5));
+  SendMessageA(declining.m_hWnd, BM_CLICK, 0, 0);
+  EXPECT_EQ(1, declining.clicks);
+  EXPECT_EQ(1, parent.decliningClicks);
+
+  // Colours: the parent's handler runs for every control; its default processing gives the
+  // control's own brush where the control has one, the window's default otherwise.
   HDC hdc = GetDC(parent.m_hWnd);
+  auto askColour = [&](CWnd& wnd, HWND hCtl) {
+    return reinterpret_cast<HBRUSH>(SendMessageA(wnd.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc),
+                                                 reinterpret_cast<LPARAM>(hCtl)));
+  };
   parent.colorAsked.clear();
-  EXPECT_EQ(reinterpret_cast<LRESULT>(colored.brush),
-            SendMessageA(parent.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc),
-                         reinterpret_cast<LPARAM>(hStaticObj)));
+  EXPECT_EQ(colored.brush, askColour(parent, hStaticObj));
   EXPECT_EQ(static_cast<UINT>(CTLCOLOR_STATIC), colored.kind);
-  EXPECT_EQ(reinterpret_cast<LRESULT>(parent.brush),
-            SendMessageA(parent.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc),
-                         reinterpret_cast<LPARAM>(hStaticRaw)));
+  const HBRUSH rawDefault = askColour(parent, hStaticRaw);
+  EXPECT_NE(colored.brush, rawDefault);
+  EXPECT_EQ((std::vector<HWND>{hStaticObj, hStaticRaw}), parent.colorAsked);
+  // A parent that sets its own brush after the default processing has the last word.
+  parent.overrideBrush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  colored.kind = 99;
+  EXPECT_EQ(parent.overrideBrush, askColour(parent, hStaticObj));
+  EXPECT_EQ(static_cast<UINT>(CTLCOLOR_STATIC), colored.kind);
+  EXPECT_EQ(colored.brush, parent.defaultAnswers.back());
   ReleaseDC(parent.m_hWnd, hdc);
-  EXPECT_EQ(std::vector<HWND>{hStaticRaw}, parent.colorAsked);
   parent.DestroyWindow();
+
+  // A parent without a colour handler answers with its control's brush.
+  CQuietParentWnd quiet;
+  ASSERT_TRUE(CreateTopLevel(quiet, "quiet", nullptr, WS_POPUP));
+  HWND hStatic = CreateWindowExA(0, "STATIC", "c", WS_CHILD | WS_VISIBLE, 0, 0, 40, 20, quiet.m_hWnd,
+                                 reinterpret_cast<HMENU>(6), GetModuleHandleA(nullptr), nullptr);
+  CColorStatic quietColored;
+  ASSERT_TRUE(quietColored.SubclassWindow(hStatic));
+  hdc = GetDC(quiet.m_hWnd);
+  EXPECT_EQ(quietColored.brush, askColour(quiet, hStatic));
+  ReleaseDC(quiet.m_hWnd, hdc);
+  quiet.DestroyWindow();
+}
+
+namespace {
+
+// Remembers the message its Default() acted on, and when its pre-subclass step ran.
+class CDefaultProbe : public CWnd {
+ public:
+  BEGIN_MSG_MAP(CDefaultProbe)
+    MESSAGE_HANDLER(kMsgA, OnA)
+  END_MSG_MAP()
+  LRESULT OnA(WPARAM, LPARAM) {
+    // While this window handles kMsgA, another window's handler called from here acts
+    // on that window's own message, not on this one.
+    if (other) other->CallDefaultDirectly();
+    return 7;
+  }
+  LRESULT CallDefaultDirectly() { return directResult = Default(); }
+  void PreSubclassWindow() override { preSubclassed = m_hWnd != nullptr && seenBeforePreSubclass == 0; }
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (!preSubclassed) ++seenBeforePreSubclass;
+    return CWnd::WindowProc(message, wParam, lParam);
+  }
+  CDefaultProbe* other = nullptr;
+  LRESULT directResult = -1;
+  bool preSubclassed = false;
+  int seenBeforePreSubclass = 0;
+};
+
+}  // namespace
+
+TEST(Default, ActsOnTheMessageOfItsOwnWindowAndOnNothingOutsideOne) {
+  CDefaultProbe a, b;
+  ASSERT_TRUE(CreateTopLevel(a, "probe-a", nullptr, WS_POPUP));
+  ASSERT_TRUE(CreateTopLevel(b, "probe-b", nullptr, WS_POPUP));
+  // Both paths run the pre-subclass step before the object handles a message.
+  EXPECT_TRUE(a.preSubclassed);
+  HWND hEdit = CreateWindowExA(0, "EDIT", "x", WS_POPUP, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+  CDefaultProbe sub;
+  ASSERT_TRUE(sub.SubclassWindow(hEdit));
+  EXPECT_TRUE(sub.preSubclassed);
+
+  // b's handler called directly while a handles kMsgA: b handles nothing, so nothing is defaulted.
+  a.other = &b;
+  EXPECT_EQ(7, SendMessageA(a.m_hWnd, kMsgA, 0, 0));
+  EXPECT_EQ(0, b.directResult);
+  // Called from outside any message: nothing either.
+  EXPECT_EQ(0, a.CallDefaultDirectly());
+  sub.DestroyWindow();
+  a.DestroyWindow();
+  b.DestroyWindow();
 }
 
 namespace {

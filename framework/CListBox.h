@@ -1,0 +1,26 @@
+// CListBox.h - a list box control: add a line, select, count, empty.
+#pragma once
+
+#include <string>
+
+#include "CWnd.h"
+
+class CListBox : public CWnd {
+  DECLARE_DYNAMIC(CListBox)
+
+ public:
+  CListBox() = default;
+
+  // Index of the new line, or LB_ERR / LB_ERRSPACE.
+  int AddString(LPCSTR lpszItem) {
+    return static_cast<int>(::SendMessageA(m_hWnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszItem)));
+  }
+  int SetCurSel(int nSelect) { return static_cast<int>(::SendMessageA(m_hWnd, LB_SETCURSEL, nSelect, 0)); }
+  int GetCurSel() const { return static_cast<int>(::SendMessageA(m_hWnd, LB_GETCURSEL, 0, 0)); }
+  int GetCount() const { return static_cast<int>(::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0)); }
+  void ResetContent() { ::SendMessageA(m_hWnd, LB_RESETCONTENT, 0, 0); }
+  // The text of line nIndex; empty when there is no such line.
+  std::string GetText(int nIndex) const;
+  // Appends a line and selects it, which scrolls it into view; the line's index or a negative value.
+  int AddAndSelect(LPCSTR lpszItem);
+};
