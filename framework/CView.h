@@ -32,6 +32,7 @@ class CView : public CWnd {
     MSG_WM_PAINT(OnPaint)
     MSG_WM_MOUSEACTIVATE(OnMouseActivate)
     MESSAGE_HANDLER(WM_INITIALUPDATE, OnInitialUpdateMessage)
+    MESSAGE_HANDLER(WM_PRINTCLIENT, OnPrintClient)
   END_MSG_MAP()
 
  protected:
@@ -46,6 +47,12 @@ class CView : public CWnd {
   LRESULT OnInitialUpdateMessage(WPARAM, LPARAM) {
     OnInitialUpdate();
     return 0;
+  }
+  // Draws the view into the given context (a child asking for what lies beneath it).
+  LRESULT OnPrintClient(WPARAM wParam, LPARAM) {
+    CDC dc(reinterpret_cast<HDC>(wParam));
+    OnDraw(&dc);
+    return 1;
   }
   void PostNcDestroy() override { delete this; }
   // Joins the document named by the creation context (once).
