@@ -1,7 +1,15 @@
 #include "VelBottomView.h"
 
-#include "Placeholder.h"
+#include "CBitmap.h"
+#include "CPaintDC.h"
+#include "resource.h"
 
 IMPLEMENT_DYNCREATE(CVelBottomView, CView)
 
-void CVelBottomView::OnDraw(CDC* pDC) { DrawPlaceholder(pDC, this); }
+void CVelBottomView::OnPaint() {
+  CPaintDC dc(this);
+  CBitmap strip;
+  strip.LoadBitmap(IDB_BOTTOM);
+  const CRect client = GetClientRect();
+  dc.DrawBitmap(strip, 0, 0, client.Width(), client.Height());
+}

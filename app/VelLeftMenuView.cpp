@@ -1,9 +1,28 @@
 #include "VelLeftMenuView.h"
 
+#include "CBitmap.h"
 #include "MainFrame.h"
-#include "Placeholder.h"
+#include "resource.h"
 
 IMPLEMENT_DYNCREATE(CVelLeftMenuView, CView)
+
+CVelLeftMenuView::CVelLeftMenuView()
+    : m_menu({IDB_MENU_DOWNLOAD_HOVER, IDB_MENU_DOWNLOAD, IDB_MENU_DOWNLOAD_BUSY}, "Download Firmware Image") {}
+
+BOOL CVelLeftMenuView::PreTranslateMessage(MSG* pMsg) {
+  if (pMsg) m_menu.RelayEvent(pMsg);
+  return CView::PreTranslateMessage(pMsg);
+}
+
+void CVelLeftMenuView::OnInitialUpdate() {
+  CView::OnInitialUpdate();
+  m_menu.Create(this);
+}
+
+void CVelLeftMenuView::OnSelectWorkView(UINT nID) {
+  CFrameWnd* pFrame = GetParentFrame();
+  if (pFrame && pFrame->IsKindOf(RUNTIME_CLASS(CMainFrame))) static_cast<CMainFrame*>(pFrame)->SelectWorkView(nID);
+}
 
 void CVelLeftMenuView::OnActivateView(BOOL bActivate, CView*, CView*) {
   if (!bActivate) return;
@@ -16,4 +35,9 @@ void CVelLeftMenuView::OnActivateView(BOOL bActivate, CView*, CView*) {
   SetActiveWindow(pWork->m_hWnd);
 }
 
-void CVelLeftMenuView::OnDraw(CDC* pDC) { DrawPlaceholder(pDC, this); }
+void CVelLeftMenuView::OnDraw(CDC* pDC) {
+  CBitmap background;
+  background.LoadBitmap(IDB_LEFTMENU_SERIAL);
+  const CRect client = GetClientRect();
+  pDC->DrawBitmap(background, 0, 0, client.Width(), client.Height());
+}

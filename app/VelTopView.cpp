@@ -1,9 +1,24 @@
 #include "VelTopView.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "CBitmap.h"
+#include "CClientDC.h"
+#include "CPaintDC.h"
 #include "MainFrame.h"
-#include "Placeholder.h"
+#include "resource.h"
 
 IMPLEMENT_DYNCREATE(CVelTopView, CView)
+
+// left, top, right, bottom: the rectangles of 110 x 32, 113 x 32 and 22 x 22 pixels.
+const RECT CVelTopView::kHotSpots[kHotSpotCount] = {{10, 83, 120, 115}, {188, 83, 301, 115}, {652, 90, 674, 112}};
+const char* const CVelTopView::kHomePageUrl = "http://www.korvantex.com/";
+
+namespace {
+const char* const kHotSpotTips[CVelTopView::kHotSpotCount] = {"Serial", "USB", "GO HOME-PAGE"};
+const int kTipDelayMs = 200;
+}  // namespace
 
 CMainFrame* CVelTopView::GetMainFrame() const {
   CFrameWnd* pFrame = GetParentFrame();
@@ -15,9 +30,18 @@ void CVelTopView::RestartShapeTimer() {
   SetTimer(kShapeTimer, kShapeDelayMs);
 }
 
+BOOL CVelTopView::PreTranslateMessage(MSG* pMsg) {
+  if (pMsg && m_toolTip.m_hWnd) m_toolTip.RelayEvent(pMsg);
+  return CView::PreTranslateMessage(pMsg);
+}
+
 int CVelTopView::OnCreate(LPCREATESTRUCTA lpcs) {
   if (CView::OnCreate(lpcs) == -1) return -1;
   RestartShapeTimer();
+  m_toolTip.Create(this, TTS_ALWAYSTIP);
+  m_toolTip.SetDelayTime(TTDT_AUTOMATIC, kTipDelayMs);
+  for (int i = 0; i < kHotSpotCount; ++i)
+    m_toolTip.AddTool(this, kHotSpotTips[i], &kHotSpots[i], static_cast<UINT_PTR>(-1));
   return 0;
 }
 
@@ -26,10 +50,89 @@ void CVelTopView::OnDestroy() {
   KillTimer(kShapeTimer);
 }
 
-void CVelTopView::OnMouseMove(UINT, CPoint) {
+void CVelTopView::OnPaint() {
+  CPaintDC dc(this);
+  const CRect client = GetClientRect();
+  CDC canvas;
+  CBitmap banner;
+  if (!canvas.CreateCompatibleDC(nullptr) || !banner.LoadBitmap(IDB_BANNER)) return;
+  HGDIOBJ old = canvas.SelectObject(banner);
+  CBitmap serialTab, usbTab, homeIcon;
+  serialTab.LoadBitmap(m_nTab == 0 ? IDB_TAB_SERIAL_ON : IDB_TAB_SERIAL);
+  usbTab.LoadBitmap(m_nTab == 0 ? IDB_TAB_USB : IDB_TAB_USB_ON);
+  homeIcon.LoadBitmap(IDB_HOME_ICON);
+  canvas.DrawBitmap(serialTab, 10, 83, 110, 32);
+  canvas.DrawBitmap(usbTab, 188, 83, 113, 32);
+  canvas.DrawBitmap(homeIcon, 652, 90, 22, 22);
+  dc.BitBlt(0, 0, client.Width(), client.Height(), &canvas, 0, 0, SRCCOPY);
+  canvas.SelectObject(old);
+}
+
+void CVelTopView::DrawHotSpotFrame(int i, BOOL bSunken) {
+  CClientDC dc(this);
+  const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+  const COLORREF light = GetSysColor(COLOR_BTNHILIGHT);
+  dc.Draw3dRect(kHotSpots[i], bSunken ? shadow : light, bSunken ? light : shadow);
+}
+
+void CVelTopView::ClickHotSpot(int i) {
+  CMainFrame* pFrame = GetMainFrame();
+  if (i == 2) {
+    // The result does not matter: a missing browser shows whatever the shell shows.
+    ShellExecuteA(m_hWnd, "open", kHomePageUrl, nullptr, nullptr, SW_SHOWMAXIMIZED);
+    return;
+  }
+  if (pFrame) pFrame->SwitchMode(i);
+  m_nTab = i;
+}
+
+void CVelTopView::TrackHotSpots(HotSpotEvent event, CPoint point) {
+  for (int i = 0; i < kHotSpotCount; ++i) {
+    const bool inside = PtInRect(&kHotSpots[i], point) != FALSE;
+    switch (event) {
+      case HotSpotEvent::kMove:
+        if (inside && !m_bLocked)
+          DrawHotSpotFrame(i, GetCapture() == m_hWnd);
+        else
+          InvalidateRect(&kHotSpots[i], TRUE);
+        break;
+      case HotSpotEvent::kPress:
+        if (inside && !m_bLocked) {
+          SetCapture(m_hWnd);
+          DrawHotSpotFrame(i, TRUE);
+        }
+        break;
+      case HotSpotEvent::kRelease:
+        if (inside && !m_bLocked) {
+          ClickHotSpot(i);
+          Invalidate(FALSE);
+        }
+        if (GetCapture() == m_hWnd) ReleaseCapture();
+        break;
+    }
+  }
+  if (event != HotSpotEvent::kMove) return;
+  // The whole window, caption included, shows while the pointer moves over the banner.
   CMainFrame* pFrame = GetMainFrame();
   if (pFrame && !pFrame->m_bRectShape) pFrame->SetWindowShape(TRUE);
   RestartShapeTimer();
+}
+
+void CVelTopView::OnMouseMove(UINT, CPoint point) {
+  TrackHotSpots(HotSpotEvent::kMove, point);
+  Default();
+}
+
+void CVelTopView::OnLButtonDown(UINT, CPoint point) {
+  if (!m_bLocked) TrackHotSpots(HotSpotEvent::kPress, point);
+  Default();
+}
+
+void CVelTopView::OnLButtonUp(UINT, CPoint point) {
+  if (!m_bLocked)
+    TrackHotSpots(HotSpotEvent::kRelease, point);
+  else if (GetCapture() == m_hWnd)
+    ReleaseCapture();  // a press that began before the lock still ends
   Default();
 }
 
@@ -43,5 +146,3 @@ void CVelTopView::OnTimer(UINT_PTR nIDEvent) {
   }
   Default();
 }
-
-void CVelTopView::OnDraw(CDC* pDC) { DrawPlaceholder(pDC, this); }

@@ -1,11 +1,14 @@
-// VelTopView.h - the 700 x 124 banner at the top; it runs the timer that gives the main window its rounded outline.
+// VelTopView.h - the 700 x 124 banner at the top: the artwork, the Serial and USB tabs that switch the mode, the home-page icon, and the timer that gives the main window its rounded outline.
 //
-// Timer 100 (1500 ms) starts with the banner and restarts on every mouse move over it and
-// whenever the main window is being moved; when it fires while the window shows its full
-// outline, the window takes its rounded one. A mouse move over the banner brings the full
-// outline back.
+// Hot spots act on release: the one under the pointer when the left button goes up acts,
+// wherever the press began; every release frees the capture. While a transfer runs
+// (m_bLocked) they show no frame and ignore clicks; the window outline still follows the
+// pointer. Timer 100 (1500 ms) starts with the banner and restarts on every mouse move over
+// it and whenever the main window is being moved; when it fires while the window shows its
+// full outline, the window takes its rounded one.
 #pragma once
 
+#include "CToolTipCtrl.h"
 #include "CView.h"
 
 class CMainFrame;
@@ -16,30 +19,53 @@ class CVelTopView : public CView {
  public:
   static const UINT_PTR kShapeTimer = 100;
   static const UINT kShapeDelayMs = 1500;
+  static const int kHotSpotCount = 3;
+  // The hot spots in the order every loop visits them: Serial, USB, home page (client coordinates).
+  static const RECT kHotSpots[kHotSpotCount];
+  // The maker's home page, opened by the home-page icon.
+  static const char* const kHomePageUrl;
 
   CVelTopView() = default;
 
   // Stops timer 100 and starts it again.
   void RestartShapeTimer();
+  BOOL PreTranslateMessage(MSG* pMsg) override;
   // Does nothing: the banner never takes the focus.
   void OnActivateView(BOOL, CView*, CView*) override {}
-  void OnDraw(CDC* pDC) override;
+  // Does nothing: the paint handler draws everything.
+  void OnDraw(CDC*) override {}
 
   BEGIN_MSG_MAP(CVelTopView)
     MSG_WM_CREATE(OnCreate)
     MSG_WM_DESTROY(OnDestroy)
+    MSG_WM_PAINT(OnPaint)
+    MSG_WM_ERASEBKGND(OnEraseBkgnd)
     MSG_WM_MOUSEMOVE(OnMouseMove)
+    MSG_WM_LBUTTONDOWN(OnLButtonDown)
+    MSG_WM_LBUTTONUP(OnLButtonUp)
     MSG_WM_TIMER(OnTimer)
     CHAIN_MSG_MAP(CView)
   END_MSG_MAP()
 
+  CToolTipCtrl m_toolTip;
   BOOL m_bLocked = FALSE;  // set while a transfer runs
   int m_nTab = 0;          // highlighted tab: 0 Serial, 1 USB
 
  protected:
+  enum class HotSpotEvent { kMove, kPress, kRelease };
+
   int OnCreate(LPCREATESTRUCTA lpcs);
   void OnDestroy();
+  void OnPaint();
+  BOOL OnEraseBkgnd(CDC*) { return TRUE; }
   void OnMouseMove(UINT nFlags, CPoint point);
+  void OnLButtonDown(UINT nFlags, CPoint point);
+  void OnLButtonUp(UINT nFlags, CPoint point);
   void OnTimer(UINT_PTR nIDEvent);
+
+  void TrackHotSpots(HotSpotEvent event, CPoint point);
+  // Draws a one-pixel 3-D frame on hot spot i, directly on the window.
+  void DrawHotSpotFrame(int i, BOOL bSunken);
+  void ClickHotSpot(int i);
   CMainFrame* GetMainFrame() const;
 };

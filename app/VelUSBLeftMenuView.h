@@ -1,16 +1,20 @@
-// VelUSBLeftMenuView.h - the 170 x 325 left pane in USB mode.
+// VelUSBLeftMenuView.h - the 170 x 325 left pane in USB mode: its background and the USB DOWNLOAD button, which does nothing.
 #pragma once
 
 #include "CView.h"
+#include "LeftMenuButton.h"
 
 class CVelUSBLeftMenuView : public CView {
   DECLARE_DYNCREATE(CVelUSBLeftMenuView)
 
  public:
-  // Locks (TRUE) or unlocks the menu while a transfer runs.
-  void SetBusy(BOOL bBusy) { m_bBusy = bBusy; }
-  BOOL IsBusy() const { return m_bBusy; }
+  // Locks (TRUE) or unlocks the menu button while a transfer runs.
+  void SetBusy(BOOL bBusy) { m_menu.SetBusy(bBusy); }
+  BOOL IsBusy() const { return m_menu.m_bBusy; }
+  CSkinButton& MenuButton() { return m_menu.m_btnMenu; }
 
+  BOOL PreTranslateMessage(MSG* pMsg) override;
+  void OnInitialUpdate() override;
   void OnDraw(CDC* pDC) override;
 
   BEGIN_MSG_MAP(CVelUSBLeftMenuView)
@@ -19,10 +23,9 @@ class CVelUSBLeftMenuView : public CView {
   END_MSG_MAP()
 
  protected:
-  CVelUSBLeftMenuView() = default;
+  CVelUSBLeftMenuView();
 
   BOOL OnEraseBkgnd(CDC* pDC);
 
-  BOOL m_bBusy = FALSE;
-  BOOL m_bButtonCreated = FALSE;
+  CLeftMenuButton m_menu;
 };

@@ -31,3 +31,14 @@ POINT CDC::MoveTo(int x, int y) {
   MoveToEx(m_hDC, x, y, &old);
   return old;
 }
+
+BOOL CDC::DrawBitmap(HBITMAP hBitmap, int x, int y, int cx, int cy) {
+  if (!hBitmap) return FALSE;
+  HDC hMem = ::CreateCompatibleDC(m_hDC);
+  if (!hMem) return FALSE;
+  HGDIOBJ hOld = ::SelectObject(hMem, hBitmap);
+  const BOOL ok = ::BitBlt(m_hDC, x, y, cx, cy, hMem, 0, 0, SRCCOPY);
+  ::SelectObject(hMem, hOld);
+  ::DeleteDC(hMem);
+  return ok;
+}

@@ -26,6 +26,11 @@ class CDC {
   BOOL BitBlt(int x, int y, int cx, int cy, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop) {
     return ::BitBlt(m_hDC, x, y, cx, cy, pSrcDC ? pSrcDC->m_hDC : nullptr, xSrc, ySrc, dwRop);
   }
+  // Copies bitmap hBitmap, from its top-left corner, to (x, y) with size cx x cy (SRCCOPY).
+  BOOL DrawBitmap(HBITMAP hBitmap, int x, int y, int cx, int cy);
+  int DrawText(LPCSTR lpszText, RECT* pRect, UINT nFormat) {
+    return ::DrawTextA(m_hDC, lpszText, -1, pRect, nFormat);
+  }
   COLORREF SetBkColor(COLORREF color) { return ::SetBkColor(m_hDC, color); }
   COLORREF SetTextColor(COLORREF color) { return ::SetTextColor(m_hDC, color); }
   int SetBkMode(int nMode) { return ::SetBkMode(m_hDC, nMode); }
