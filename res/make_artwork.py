@@ -4,7 +4,8 @@
 Banner, tabs, home-page icon, bottom strip, left-menu backgrounds and buttons, the two
 download-view backgrounds and their button faces. All images share one fixed 256-colour
 palette; each pixel is mapped to its nearest palette colour without dithering, so a run
-gives the same bytes every time. The output is committed; the build does not run this.
+gives the same bytes every time. It also writes Artwork.rc and ArtworkIds.h, which name
+them. The output is committed; the build does not run this script.
 
 Needs Debian's python3-pil and fonts-dejavu-core.
 Usage: /usr/bin/python3 res/make_artwork.py
@@ -392,6 +393,61 @@ for _id in (224, 221, 235, 225, 220, 233, 228, 229, 227, 210, 254, 253, 282, 279
     SIZES[_id] = (78, 26)
 
 
+# Resource names and roles, written to ArtworkIds.h and Artwork.rc.
+NAMES = {
+    213: ("IDB_BANNER", "banner: logo, tagline and the rule under the tabs"),
+    237: ("IDB_TAB_SERIAL", "Serial tab, not selected"),
+    238: ("IDB_TAB_SERIAL_SELECTED", "Serial tab, selected (circular marker)"),
+    239: ("IDB_TAB_USB", "USB tab, not selected"),
+    240: ("IDB_TAB_USB_SELECTED", "USB tab, selected (circular marker)"),
+    230: ("IDB_HOME_PAGE", "home-page icon: a question mark in a circle"),
+    214: ("IDB_BOTTOM", "bottom strip: maker and version"),
+    219: ("IDB_MENU_SERIAL_BACK", "serial left-menu background"),
+    243: ("IDB_MENU_USB_BACK", "USB left-menu background"),
+    217: ("IDB_MENU_SERIAL", "serial menu button DOWNLOAD IMAGE, normal"),
+    226: ("IDB_MENU_SERIAL_HOVER", "serial menu button, pointer over it"),
+    241: ("IDB_MENU_SERIAL_BUSY", "serial menu button, busy (greyed)"),
+    245: ("IDB_MENU_USB", "USB menu button USB DOWNLOAD, normal"),
+    247: ("IDB_MENU_USB_HOVER", "USB menu button, pointer over it"),
+    246: ("IDB_MENU_USB_BUSY", "USB menu button, busy (greyed)"),
+    218: ("IDB_SERIAL_VIEW", "serial download view background with its labels"),
+    221: ("IDB_PORT", "Configure COM port button, normal"),
+    224: ("IDB_PORT_HOVER", "Configure COM port button, highlighted"),
+    235: ("IDB_PORT_BUSY", "Configure COM port button, busy (greyed)"),
+    220: ("IDB_FILE", "select-file button of the serial view, normal"),
+    225: ("IDB_FILE_HOVER", "select-file button of the serial view, highlighted"),
+    233: ("IDB_FILE_BUSY", "select-file button of the serial view, busy (greyed)"),
+    229: ("IDB_RESET", "reset button, normal"),
+    228: ("IDB_RESET_HOVER", "reset button, highlighted"),
+    210: ("IDB_CANCEL", "cancel button, normal"),
+    227: ("IDB_CANCEL_HOVER", "cancel button, highlighted"),
+    244: ("IDB_USB_VIEW", "USB download view background with its captions"),
+    253: ("IDB_USB_DOWNLOAD", "USB Download button, normal"),
+    254: ("IDB_USB_DOWNLOAD_HOVER", "USB Download button, highlighted"),
+    282: ("IDB_USB_DOWNLOAD_BUSY", "USB Download button while a download runs (greyed)"),
+    278: ("IDB_USB_FILE", "USB File button, normal"),
+    279: ("IDB_USB_FILE_HOVER", "USB File button, highlighted"),
+}
+
+
+def write_resources(files):
+    """ArtworkIds.h and Artwork.rc for the bitmaps in files ({id: file name})."""
+    order = sorted(files)
+    ids = ["// ArtworkIds.h - resource ids of the views' bitmaps (res/Artwork.rc).",
+           "// Written by res/make_artwork.py; edit the script, not this file.",
+           "#pragma once", ""]
+    rc = ["// Bitmaps of the views, drawn by res/make_artwork.py into res/art/.",
+          "// Written by the script together with ArtworkIds.h; edit the script, not this file.",
+          '#include "ArtworkIds.h"', ""]
+    for ident in order:
+        name, role = NAMES[ident]
+        ids += ["// " + role, "#define %s %d" % (name, ident)]
+        rc.append('%-24s BITMAP "art/%s"' % (name, files[ident]))
+    for path, lines in (("ArtworkIds.h", ids), ("Artwork.rc", rc)):
+        with open(os.path.join(HERE, path), "w", newline="\n") as f:
+            f.write("\n".join(lines) + "\n")
+
+
 # ---- quantisation and BMP output -----------------------------------------------------
 
 def quantise(img):
@@ -444,17 +500,20 @@ def check_file(path, w, h):
 def main():
     os.makedirs(OUT, exist_ok=True)
     seen = set()
+    files = {}
     for ident, role, img, dominant, is_face in bitmaps():
         assert ident not in seen, ident
         seen.add(ident)
         w, h = img.size
         indices = quantise(img)
         check(ident, w, h, indices, dominant, is_face)
-        path = os.path.join(OUT, "bmp%d-%s.bmp" % (ident, role))
+        files[ident] = "bmp%d-%s.bmp" % (ident, role)
+        path = os.path.join(OUT, files[ident])
         with open(path, "wb") as f:
             f.write(bmp_bytes(w, h, indices))
         check_file(path, w, h)
-    assert seen == set(SIZES), sorted(set(SIZES) ^ seen)
+    assert seen == set(SIZES) == set(NAMES), sorted(set(SIZES) ^ seen)
+    write_resources(files)
     print("wrote %d bitmaps to %s" % (len(seen), OUT))
 
 
