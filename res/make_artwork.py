@@ -41,10 +41,19 @@ STOP_HOT_TOP, STOP_HOT_BOTTOM = (214, 104, 90), (182, 74, 62)
 STOP_EDGE = (120, 40, 32)
 BANNER_TOP = (232, 239, 247)
 
+
+
+def plus_1e1e1e(face):
+    """A face colour plus 0x1E1E1E added as one 0x00BBGGRR number, carries included."""
+    v = (face[0] | face[1] << 8 | face[2] << 16) + 0x1E1E1E
+    return (v & 255, v >> 8 & 255, v >> 16 & 255)
+
+
 # Transparent colours that the owners of the button faces pass: (255, 0, 0) for the
-# menu buttons, the system button face plus 0x1E1E1E for the others (classic, Wine's
-# default and the XP-style face colour). No face may contain them.
-FORBIDDEN = [(255, 0, 0), (222, 222, 222), (14, 14, 14), (242, 238, 230)]
+# menu buttons, the system button face plus 0x1E1E1E for the others (classic grey, the
+# Windows 2000 and XP faces, the light grey of later systems). No face may contain them.
+FORBIDDEN = [(255, 0, 0), (222, 222, 222), (14, 14, 14), (242, 238, 230)] + [
+    plus_1e1e1e(f) for f in [(192, 192, 192), (212, 208, 200), (236, 233, 216), (240, 240, 240)]]
 
 
 def ramp(a, b, n):
@@ -342,6 +351,23 @@ def usb_view():
     return img
 
 
+# Rectangles (left, top, width, height) where the views' controls and the serial view's
+# time text sit; the backgrounds must be plain there.
+CONTROLS = {
+    218: [(125, 44, 84, 14), (125, 69, 84, 14), (308, 44, 84, 14), (308, 69, 84, 14),
+          (308, 95, 84, 14), (42, 143, 350, 14), (49, 212, 350, 14), (49, 258, 350, 41),
+          (420, 64, 78, 26), (420, 138, 78, 26), (420, 257, 78, 26), (122, 190, 276, 18)],
+    244: [(421, 191, 78, 26), (420, 44, 78, 26), (49, 240, 343, 55),
+          (49, 120, 343, 14), (49, 160, 343, 14), (49, 200, 343, 14)],
+}
+
+
+def check_plain(ident, img):
+    for l, t, w, h in CONTROLS.get(ident, []):
+        colours = img.crop((l, t, l + w, t + h)).getcolors()
+        assert colours is not None and [c for _, c in colours] == [BG], (ident, (l, t, w, h))
+
+
 def bitmaps():
     """(id, role, image, dominant colour, is a button face) of every bitmap."""
     return [
@@ -505,6 +531,7 @@ def main():
         assert ident not in seen, ident
         seen.add(ident)
         w, h = img.size
+        check_plain(ident, img)
         indices = quantise(img)
         check(ident, w, h, indices, dominant, is_face)
         files[ident] = "bmp%d-%s.bmp" % (ident, role)
