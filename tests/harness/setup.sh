@@ -85,6 +85,13 @@ if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$h" ]; then
   wineserver -w
   echo "$h" >"$stamp"
 fi
+# Wine's own fonts (Marlett for the caption buttons' symbols, Tahoma for "MS Shell Dlg").
+# Debian's fonts-wine puts them in /usr/share/wine/fonts, but this Wine looks only in
+# the prefix's windows\Fonts and in fontconfig's folders; without them the caption
+# buttons show the letters "0 1 r". Copied on every set-up, so older prefixes get them.
+if [ -d /usr/share/wine/fonts ]; then
+  cp -p -u /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 # Windows are not left to a window manager: without one (Xvfb), hiding a managed window
 # waits two seconds for a withdrawal that never comes.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
