@@ -7,7 +7,7 @@
 IMPLEMENT_DYNCREATE(CVelLeftMenuView, CView)
 
 CVelLeftMenuView::CVelLeftMenuView()
-    : m_menu({IDB_MENU_DOWNLOAD_HOVER, IDB_MENU_DOWNLOAD, IDB_MENU_DOWNLOAD_BUSY}, "Download Firmware Image") {}
+    : m_menu({IDB_MENU_SERIAL_HOVER, IDB_MENU_SERIAL, IDB_MENU_SERIAL_BUSY}, "Download Firmware Image") {}
 
 BOOL CVelLeftMenuView::PreTranslateMessage(MSG* pMsg) {
   if (pMsg) m_menu.RelayEvent(pMsg);
@@ -37,7 +37,7 @@ void CVelLeftMenuView::OnActivateView(BOOL bActivate, CView*, CView*) {
 
 void CVelLeftMenuView::OnDraw(CDC* pDC) {
   CBitmap background;
-  background.LoadBitmap(IDB_LEFTMENU_SERIAL);
+  background.LoadBitmap(IDB_MENU_SERIAL_BACK);
   const CRect client = GetClientRect();
   pDC->DrawBitmap(background, 0, 0, client.Width(), client.Height());
 }

@@ -58,9 +58,9 @@ void CVelTopView::OnPaint() {
   if (!canvas.CreateCompatibleDC(nullptr) || !banner.LoadBitmap(IDB_BANNER)) return;
   HGDIOBJ old = canvas.SelectObject(banner);
   CBitmap serialTab, usbTab, homeIcon;
-  serialTab.LoadBitmap(m_nTab == 0 ? IDB_TAB_SERIAL_ON : IDB_TAB_SERIAL);
-  usbTab.LoadBitmap(m_nTab == 0 ? IDB_TAB_USB : IDB_TAB_USB_ON);
-  homeIcon.LoadBitmap(IDB_HOME_ICON);
+  serialTab.LoadBitmap(m_nTab == 0 ? IDB_TAB_SERIAL_SELECTED : IDB_TAB_SERIAL);
+  usbTab.LoadBitmap(m_nTab == 0 ? IDB_TAB_USB : IDB_TAB_USB_SELECTED);
+  homeIcon.LoadBitmap(IDB_HOME_PAGE);
   canvas.DrawBitmap(serialTab, 10, 83, 110, 32);
   canvas.DrawBitmap(usbTab, 188, 83, 113, 32);
   canvas.DrawBitmap(homeIcon, 652, 90, 22, 22);

@@ -26,7 +26,7 @@ BOOL CVelUSBLeftMenuView::OnEraseBkgnd(CDC* pDC) {
 
 void CVelUSBLeftMenuView::OnDraw(CDC* pDC) {
   CBitmap background;
-  background.LoadBitmap(IDB_LEFTMENU_USB);
+  background.LoadBitmap(IDB_MENU_USB_BACK);
   const CRect client = GetClientRect();
   pDC->DrawBitmap(background, 0, 0, client.Width(), client.Height());
 }

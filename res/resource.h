@@ -15,40 +15,6 @@
 #define IDC_STATIC (-1)
 #endif
 
-// Bitmaps (res/art, drawn by res/make_artwork.py).
-// Banner, its tabs and the home-page icon; the bottom strip.
-#define IDB_BANNER 213
-#define IDB_TAB_SERIAL 237
-#define IDB_TAB_SERIAL_ON 238
-#define IDB_TAB_USB 239
-#define IDB_TAB_USB_ON 240
-#define IDB_HOME_ICON 230
-#define IDB_BOTTOM 214
-// Left menus: backgrounds and the menu buttons (normal, pointer over it, busy).
-#define IDB_LEFTMENU_SERIAL 219
-#define IDB_LEFTMENU_USB 243
-#define IDB_MENU_DOWNLOAD 217
-#define IDB_MENU_DOWNLOAD_HOVER 226
-#define IDB_MENU_DOWNLOAD_BUSY 241
-#define IDB_MENU_USB 245
-#define IDB_MENU_USB_HOVER 247
-#define IDB_MENU_USB_BUSY 246
-// Serial download view: background and button faces.
-#define IDB_SERIAL_VIEW 218
-#define IDB_PORT 221
-#define IDB_PORT_HOVER 224
-#define IDB_PORT_BUSY 235
-#define IDB_FILE 220
-#define IDB_FILE_HOVER 225
-#define IDB_FILE_BUSY 233
-#define IDB_RESET 229
-#define IDB_RESET_HOVER 228
-#define IDB_CANCEL 210
-#define IDB_CANCEL_HOVER 227
-// USB download view: background and button faces.
-#define IDB_USB_VIEW 244
-#define IDB_USB_DOWNLOAD 253
-#define IDB_USB_DOWNLOAD_HOVER 254
-#define IDB_USB_DOWNLOAD_BUSY 282
-#define IDB_USB_FILE 278
-#define IDB_USB_FILE_HOVER 279
+
+// Bitmaps of the views.
+#include "ArtworkIds.h"
