@@ -1,0 +1,148 @@
+// The banner's hot spots, the left menus' button and the lock while a transfer runs, in
+// the program's real frame: what a person's presses and moves do, and what they see.
+#include "ShellFixture.h"
+#include "SkinButton.h"
+#include "VelLeftMenuView.h"
+#include "VelTopView.h"
+#include "VelUSBLeftMenuView.h"
+
+namespace {
+
+void SendMouse(HWND hWnd, UINT msg, WPARAM keys, const POINT& pt) {
+  SendMessageA(hWnd, msg, keys, MAKELPARAM(pt.x, pt.y));
+}
+
+POINT Centre(int hotSpot) {
+  const RECT& r = CVelTopView::kHotSpots[hotSpot];
+  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// The colour of one pixel of a window as it is on the screen now.
+COLORREF ScreenPixel(HWND hWnd, int x, int y) {
+  HDC dc = GetDC(hWnd);
+  const COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(hWnd, dc);
+  return c;
+}
+
+}  // namespace
+
+TEST_F(Shell, APressOnSerialReleasedOnUsbSwitchesToUsbAndOutsideOnlyFreesTheCapture) {
+  CVelTopView* top = frame->m_pTopView;
+  ASSERT_NE(nullptr, top);
+  SendMouse(top->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, Centre(0));
+  EXPECT_EQ(top->m_hWnd, GetCapture());
+  SendMouse(top->m_hWnd, WM_LBUTTONUP, 0, Centre(1));
+  EXPECT_EQ(nullptr, GetCapture());
+  EXPECT_EQ(CMainFrame::kUsbMode, frame->m_nMode);
+  EXPECT_EQ(1, top->m_nTab);
+  EXPECT_EQ("CVelUSBLeftMenuView", ClassOf(Pane(0)));
+
+  // Pressed on Serial, released on the banner away from every hot spot: nothing but the capture.
+  SendMouse(top->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, Centre(0));
+  SendMouse(top->m_hWnd, WM_LBUTTONUP, 0, POINT{400, 20});
+  EXPECT_EQ(nullptr, GetCapture());
+  EXPECT_EQ(CMainFrame::kUsbMode, frame->m_nMode);
+  EXPECT_EQ(1, top->m_nTab);
+}
+
+TEST_F(Shell, SerialWhileInSerialModeRebuildsNothingButRepaintsWithTheSerialTabSelected) {
+  CVelTopView* top = frame->m_pTopView;
+  CWnd* work = Pane(1);
+  top->m_nTab = 1;  // as if the USB tab had been drawn selected
+  top->Invalidate(FALSE);
+  top->UpdateWindow();
+  const POINT marker = {24, 99};  // inside the Serial tab, where the selected tab has its marker
+  const COLORREF unselected = ScreenPixel(top->m_hWnd, marker.x, marker.y);
+  SendMouse(top->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, Centre(0));
+  SendMouse(top->m_hWnd, WM_LBUTTONUP, 0, Centre(0));
+  EXPECT_EQ(work, Pane(1));
+  EXPECT_EQ(0, top->m_nTab);
+  top->UpdateWindow();
+  EXPECT_NE(unselected, ScreenPixel(top->m_hWnd, marker.x, marker.y));
+}
+
+TEST_F(Shell, LockedHotSpotsDrawNoFrameAndIgnoreClicksWhileTheWindowStillTurnsRectangular) {
+  CVelTopView* top = frame->m_pTopView;
+  top->UpdateWindow();
+  const RECT& usb = CVelTopView::kHotSpots[1];
+  const COLORREF edge = ScreenPixel(top->m_hWnd, usb.left, usb.top + 10);
+  // Unlocked, a move over the USB tab draws its raised frame at once.
+  SendMouse(top->m_hWnd, WM_MOUSEMOVE, 0, Centre(1));
+  EXPECT_EQ(GetSysColor(COLOR_BTNHILIGHT), ScreenPixel(top->m_hWnd, usb.left, usb.top + 10));
+  top->Invalidate(FALSE);
+  top->UpdateWindow();
+  ASSERT_EQ(edge, ScreenPixel(top->m_hWnd, usb.left, usb.top + 10));
+
+  frame->SetBusy(TRUE);
+  ASSERT_TRUE(top->m_bLocked);
+  frame->SetWindowShape(FALSE);
+  SendMouse(top->m_hWnd, WM_MOUSEMOVE, 0, Centre(1));
+  EXPECT_TRUE(frame->m_bRectShape);
+  top->UpdateWindow();
+  EXPECT_EQ(edge, ScreenPixel(top->m_hWnd, usb.left, usb.top + 10));
+  SendMouse(top->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, Centre(1));
+  EXPECT_EQ(nullptr, GetCapture());
+  SendMouse(top->m_hWnd, WM_LBUTTONUP, 0, Centre(1));
+  EXPECT_EQ(CMainFrame::kSerialMode, frame->m_nMode);
+  frame->SetBusy(FALSE);
+}
+
+TEST_F(Shell, TheBusyLockDisablesAndGreysTheMenuButtonOfEitherMode) {
+  auto* left = dynamic_cast<CVelLeftMenuView*>(Pane(0));
+  ASSERT_NE(nullptr, left);
+  CSkinButton& button = left->MenuButton();
+  ASSERT_TRUE(IsWindow(button.m_hWnd));
+  EXPECT_EQ(1000, button.GetDlgCtrlID());
+  EXPECT_EQ(CRect(8, 39, 156, 82), RectInParent(button.m_hWnd));
+  const COLORREF idle = ScreenPixel(button.m_hWnd, 74, 21);
+
+  frame->SetBusy(TRUE);
+  EXPECT_FALSE(IsWindowEnabled(button.m_hWnd));
+  button.UpdateWindow();
+  const COLORREF busy = ScreenPixel(button.m_hWnd, 74, 21);
+  EXPECT_NE(idle, busy);
+  // The same busy face whether the pointer is over it or not.
+  EXPECT_NE(nullptr, button.m_imgNormal.hBitmap);
+  EXPECT_EQ(button.m_imgHover.dwWidth, button.m_imgNormal.dwWidth);
+  frame->SetBusy(FALSE);
+  EXPECT_TRUE(IsWindowEnabled(button.m_hWnd));
+  button.UpdateWindow();
+  EXPECT_EQ(idle, ScreenPixel(button.m_hWnd, 74, 21));
+
+  frame->SwitchMode(CMainFrame::kUsbMode);
+  auto* usbLeft = dynamic_cast<CVelUSBLeftMenuView*>(Pane(0));
+  ASSERT_NE(nullptr, usbLeft);
+  frame->SetBusy(TRUE);
+  EXPECT_FALSE(IsWindowEnabled(usbLeft->MenuButton().m_hWnd));
+  frame->SetBusy(FALSE);
+}
+
+TEST_F(Shell, TheUsbMenuButtonDoesNothingAndTheSerialOneReselectsTheSerialView) {
+  frame->SwitchMode(CMainFrame::kUsbMode);
+  CWnd* usbWork = Pane(1);
+  auto* usbLeft = dynamic_cast<CVelUSBLeftMenuView*>(Pane(0));
+  ASSERT_NE(nullptr, usbLeft);
+  SendMessageA(usbLeft->MenuButton().m_hWnd, BM_CLICK, 0, 0);
+  PumpFor(50);
+  EXPECT_EQ(usbWork, Pane(1));
+  EXPECT_EQ(CMainFrame::kUsbMode, frame->m_nMode);
+
+  frame->SwitchMode(CMainFrame::kSerialMode);
+  CWnd* serialWork = Pane(1);
+  auto* left = dynamic_cast<CVelLeftMenuView*>(Pane(0));
+  ASSERT_NE(nullptr, left);
+  SendMessageA(left->MenuButton().m_hWnd, BM_CLICK, 0, 0);
+  PumpFor(50);
+  EXPECT_EQ(serialWork, Pane(1));
+  EXPECT_EQ(CMainFrame::kSerialWorkView, frame->m_nWorkView);
+}
+
+TEST_F(Shell, AClickIntoTheSerialLeftMenuMakesTheWorkViewActiveAgain) {
+  CWnd* left = Pane(0);
+  CWnd* work = Pane(1);
+  ASSERT_NE(nullptr, left);
+  SendMessageA(left->m_hWnd, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(frame->m_hWnd),
+               MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
+  EXPECT_EQ(static_cast<CView*>(work), frame->GetActiveView());
+}
