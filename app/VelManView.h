@@ -1,14 +1,107 @@
 // VelManView.h - the serial download view: the work pane (0, 1) in serial mode, a form view on template 101.
+//
+// It owns the library's facade (CVelManager) and follows its notifications: the port
+// settings, the image file, a time-stamped message list, a progress bar and the elapsed /
+// estimated time, Reset and Cancel. The library reports from its reader thread by
+// SendMessage, so every handler runs on the user-interface thread, one at a time.
+// Closing the view while the port is open stops the transfer first.
 #pragma once
 
+#include <string>
+
 #include "CFormView.h"
+#include "CListBox.h"
+#include "COleDateTime.h"
+#include "CToolTipCtrl.h"
+#include "ProgressWnd.h"
+#include "SkinButton.h"
+#include "UserMessages.h"
+#include "VelManager.h"
+#include "resource.h"
 
 class CVelManView : public CFormView {
   DECLARE_DYNCREATE(CVelManView)
 
  public:
-  void OnDraw(CDC* pDC) override;
+  // Timers on the view's window: the library's 120 s silence timer, and the cancel timeout.
+  static const UINT_PTR kSilenceTimer = 10;
+  static const UINT_PTR kCancelTimer = 11;
+  // The time text's rectangle (left, top, right, bottom).
+  static const RECT kTimeRect;
+
+  ~CVelManView() override;
+
+  void OnInitialUpdate() override;
+  BOOL PreTranslateMessage(MSG* pMsg) override;
+  void DoDataExchange(CDataExchange* pDX) override;
+
+  // Read-only views for tests and the outside: what the view holds now.
+  const std::string& FilePath() const { return m_strFilePath; }
+  const std::string& TimeText() const { return m_strTime; }
+  DWORD TotalSize() const { return m_dwTotalSize; }
+  CVelManager& Manager() { return m_manager; }
+  CProgressWnd& Progress() { return m_wndProgress; }
+
+  BEGIN_MSG_MAP(CVelManView)
+    MSG_WM_DESTROY(OnDestroy)
+    COMMAND_ID(IDC_SELECT_FILE, OnSelectFile)
+    COMMAND_ID(IDC_CONFIG_PORT, OnConfigPort)
+    COMMAND_ID(IDC_RESET, OnReset)
+    COMMAND_ID(IDC_CANCEL_TRANSFER, OnCancelTransfer)
+    MESSAGE_HANDLER(WM_VELMAN_EVENT, OnManagerEvent)
+    MESSAGE_HANDLER(WM_VELMAN_INPROCESS, OnManagerInProcess)
+    MESSAGE_HANDLER(WM_SHOW_ABOUT, OnManagerAbout)
+    MSG_WM_TIMER(OnTimer)
+    MSG_WM_PAINT(OnPaint)
+    MSG_WM_ERASEBKGND(OnEraseBkgnd)
+    MSG_WM_CTLCOLOR(OnCtlColor)
+    CHAIN_MSG_MAP(CFormView)
+  END_MSG_MAP()
 
  protected:
   CVelManView();
+
+  void OnDestroy();
+  void OnSelectFile();
+  void OnConfigPort();
+  void OnReset();
+  void OnCancelTransfer();
+  LRESULT OnManagerEvent(WPARAM wParam, LPARAM lParam);
+  LRESULT OnManagerInProcess(WPARAM wParam, LPARAM lParam);
+  LRESULT OnManagerAbout(WPARAM wParam, LPARAM lParam);
+  void OnTimer(UINT_PTR nIDEvent);
+  void OnPaint();
+  BOOL OnEraseBkgnd(CDC*) { return TRUE; }
+  HBRUSH OnCtlColor(CDC* pDC, HWND hCtl, UINT nCtlColor);
+
+  // Places the controls; attaches the four skin buttons (bSubclass) and gives them their idle faces (bSkin).
+  void LayoutControls(BOOL bSubclass, BOOL bSkin);
+  void RefreshPortInfo();
+  void ResetTimeDisplay();
+  void UpdateTimeDisplay(const char* text);
+  void AddLog(const char* text);
+  void SetBusy(BOOL bBusy);
+  // The library did not confirm a cancel in time: stop, log, re-arm the same file, beep.
+  void CancelTimeout();
+  void ArmTransfer();
+
+  CListBox m_listLog;
+  unsigned long m_dwBaudRate = 0;
+  int m_nDataBits = 8;
+  int m_nPort = 0;
+  std::string m_strFlowControl = "none";
+  std::string m_strParity = "none";
+  std::string m_strFilePath;
+  CVelManager m_manager;
+  volatile int m_nCancel = 0;
+  DWORD m_dwTotalSize = 0;
+  CSkinButton m_btnConfig;  // 1026
+  CSkinButton m_btnFile;    // 1020
+  CSkinButton m_btnReset;   // 1033
+  CSkinButton m_btnCancel;  // 1035
+  CProgressWnd m_wndProgress;
+  std::string m_strTime;
+  COleDateTime m_tStart;
+  HBRUSH m_brBackground = nullptr;
+  CToolTipCtrl m_toolTip;
 };

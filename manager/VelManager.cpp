@@ -26,6 +26,9 @@ CVelManager::CVelManager() : m_hCancelEvent(nullptr), m_nTransType(VELMAN_TRANS_
     InitProcessorArray();
   }
   m_hCancelEvent = CreateEventA(nullptr, TRUE, FALSE, "CANCELEVENT");
+  // The named event outlives the manager that made it (the library keeps it): a cancel
+  // confirmed after its client stopped waiting left it signalled. A new manager starts clear.
+  if (m_hCancelEvent) ResetEvent(m_hCancelEvent);
   lib.services.SetCancelEvent(m_hCancelEvent);
 }
 

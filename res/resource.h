@@ -11,6 +11,24 @@
 #define IDD_USB_VIEW 212
 #define IDD_SWUPGRADE_VIEW 242
 
+// Controls of the serial download view (template IDD_VELMAN_VIEW).
+#define IDC_SELECT_FILE 1020
+#define IDC_PORT 1021
+#define IDC_BAUDRATE 1022
+#define IDC_DATABITS 1023
+#define IDC_PARITY 1024
+#define IDC_FLOWCONTROL 1025
+#define IDC_CONFIG_PORT 1026
+#define IDC_FILEPATH 1027
+#define IDC_GROUP_PORT 1028
+#define IDC_GROUP_FILE 1029
+#define IDC_GROUP_PROGRESS 1030
+#define IDC_LOG 1031
+#define IDC_GROUP_LOG 1032
+#define IDC_RESET 1033
+#define IDC_TIME_LABEL 1034
+#define IDC_CANCEL_TRANSFER 1035
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif
