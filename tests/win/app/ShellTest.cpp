@@ -1,6 +1,8 @@
 // The main frame in the test process, after the program's own start-up: layout, mode
 // switching, work-view selection, the busy lock, F1 and the shape timer.
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CDocument.h"
@@ -227,12 +229,28 @@ TEST_F(Shell, SetBusyReachesTheUsbLeftMenuInUsbMode) {
 
 TEST_F(Shell, F1SendsShowAboutToTheWorkPaneWhereverTheFocusIs) {
   SentMessageRecorder about(WM_SHOW_ABOUT);
+  // The serial view answers with the library's modal about box: a person closes each one.
+  std::atomic<bool> watching{true};
+  std::atomic<int> boxes{0};
+  std::thread closer([&] {
+    while (watching) {
+      if (HWND hAbout = FindWindowA(nullptr, "About VelManager")) {
+        ++boxes;
+        SendMessageA(hAbout, WM_COMMAND, IDOK, 0);
+      }
+      Sleep(20);
+    }
+  });
   for (HWND hTarget : {Pane(1)->m_hWnd, frame->m_pTopView->m_hWnd, Pane(0)->m_hWnd}) {
     PostMessageA(hTarget, WM_KEYDOWN, VK_F1, 1);
     PostMessageA(hTarget, WM_KEYUP, VK_F1, 0xC0000001);
+    PumpUntil([&] { return about.targets.size() == static_cast<size_t>(boxes); }, 3000);
+    PumpFor(50);
   }
-  PumpFor(100);
+  watching = false;
+  closer.join();
   EXPECT_EQ((std::vector<HWND>(3, Pane(1)->m_hWnd)), about.targets);
+  EXPECT_EQ(3, boxes.load());
 
   // In USB mode the USB view gets it (and does nothing with it).
   frame->SwitchMode(1);
