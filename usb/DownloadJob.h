@@ -1,13 +1,17 @@
 // DownloadJob.h - the download worker's parameter block; one lives in the USB download view for the view's whole life.
 //
 // StartDownload fills it before the worker starts; afterwards only the running flag and
-// the end-of-data counter change. The transport and the host are lent for the job's
-// life and must outlive every thread started on it.
+// the end-of-data step change. The transport and the host are lent for the job's life
+// and must outlive every thread started on it. Threads other than the worker never keep
+// a pointer to the job: the end-of-data thread holds its own share of the step.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "EndOfDataStep.h"
 
 class IUsbDownloadView;
 class IUsbThreadHost;
@@ -27,8 +31,8 @@ struct DownloadJob {
 
   IUsbTransport& transport;
   IUsbThreadHost& host;
-  // 1 from just before WM_USB_DATA_SENT until the end-of-data thread has sent
-  // WM_USB_END_SENT; the worker reports its end only afterwards, so the view (and this
-  // job) outlive the end-of-data thread too.
-  std::atomic<long> endOfDataPending{0};
+  // The end of data of the download in progress: set by the worker just before
+  // WM_USB_DATA_SENT, so the view's handler can start it (StartEndOfDataThread); cleared
+  // by the worker before WM_USB_DOWNLOAD_DONE.
+  std::shared_ptr<CEndOfDataStep> endOfData;
 };

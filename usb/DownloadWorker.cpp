@@ -1,7 +1,10 @@
 #include "DownloadWorker.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
+
+#include "EndOfDataStep.h"
 
 #include "StbCommands.h"
 #include "StbDevice.h"
@@ -15,6 +18,10 @@
 const char* const kEmptyImageText = "The image file is empty. Nothing to download.";
 const char* const kImageEndedText = "The image file ended before all of it was sent.";
 const char* const kFlashStalledText = "Settop does not finish writing the flash. Try again.";
+const char* const kFlashNoStatusText = "Settop reports no flash progress. Try again.";
+const char* const kEraseStalledText = "Settop has stopped erasing the flash. Try again.";
+const char* const kWriteStalledText = "Settop has stopped writing the flash. Try again.";
+const char* const kEndOfDataTimeoutText = "Settop did not confirm the end of data within 10 s.";
 
 namespace {
 
@@ -41,6 +48,86 @@ bool AnnounceWrite(IUsbTransport& t, UsbHandle device, uint32_t request, uint32_
   StbTransferDescriptor d = MakeTransferDescriptor(static_cast<uint16_t>(count));
   uint32_t returned = 0;
   return t.WriteRequest(device, request, kTransferDescriptorLength, d.bytes, &returned);
+}
+
+// Replies in a row without progress after which the worker gives up on this phase, and
+// what it then tells the user.
+unsigned int NoProgressLimit(int phase, const char** text) {
+  switch (phase) {
+    case kPhaseErase:
+      *text = kEraseStalledText;
+      return kFlashNoProgressPolls;
+    case kPhaseWrite:
+      *text = kWriteStalledText;
+      return kFlashNoProgressPolls;
+    default:
+      *text = kFlashNoStatusText;
+      return kFlashUnknownPhasePolls;
+  }
+}
+
+// Polls the flash status every 200 ms until the box reports completion or an error, the
+// request fails, or a bound is reached: erase and write may sit on one percentage for a
+// long time, a phase without a meaning never progresses, and the whole has a limit too.
+void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
+  IUsbTransport& t = job.transport;
+  int tracker = 1;
+  unsigned char previous[2] = {0, 0};
+  unsigned int still = 0;  // replies in a row that showed no progress, this one included
+  for (unsigned int polls = 1;; ++polls) {
+    // A reply the driver does not fill reads as an unknown phase, never as complete.
+    unsigned char reply[2] = {0x7F, 0};
+    uint32_t got = 0;
+    if (!t.ReadRequest(device, STB_REQ_FLASH_STATUS, kFlashReplyLength, reply, &got)) {
+      job.running = 0;
+      view.AddMessage("Failed communication Settop.");
+      return;
+    }
+    int phase = static_cast<signed char>(reply[0]);
+    int value = static_cast<signed char>(reply[1]);
+    switch (phase) {
+      case kPhaseComplete:
+        view.AddMessage("Complete");
+        tracker = 0;
+        break;
+      case kPhaseErase:
+        if (tracker == 1) {
+          view.AddMessage("Erase Flash");
+          tracker = 2;
+        }
+        view.SetBarPos(UsbProgressBar::kErase, value);
+        break;
+      case kPhaseWrite:
+        if (tracker == 2) {
+          view.AddMessage("Writing in Flash");
+          tracker = 3;
+        }
+        view.SetBarPos(UsbProgressBar::kWrite, value);
+        break;
+      case kPhaseError:
+        tracker = 0;
+        if (const char* text = FlashErrorText(value)) view.AddMessage(text);
+        break;
+      default:
+        break;
+    }
+    job.host.Pause(kFlashPollMs, nullptr);
+    if (tracker == 0) return;
+
+    const char* stalledText = nullptr;
+    unsigned int limit = NoProgressLimit(phase, &stalledText);
+    int previousPhase = static_cast<signed char>(previous[0]);
+    bool known = phase == kPhaseErase || phase == kPhaseWrite;
+    bool progressed = known ? std::memcmp(previous, reply, 2) != 0
+                            : previousPhase == kPhaseErase || previousPhase == kPhaseWrite;
+    still = (polls > 1 && !progressed) ? still + 1 : 1;
+    std::memcpy(previous, reply, 2);
+    if (still >= limit || polls >= kFlashMaxPolls) {
+      job.running = 0;
+      view.AddMessage(still >= limit ? stalledText : kFlashStalledText);
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -160,59 +247,16 @@ uint32_t DownloadWorker(DownloadJob* job) {
   }
   if (job->running == 1 && total < imageSize) view.AddMessage(kImageEndedText);
 
+  std::shared_ptr<CEndOfDataStep> endOfData;
   if (percent >= 100 && g_downloadKind == DOWNLOAD_KIND_PROGRAM) {
-    job->endOfDataPending = 1;
-    if (view.SendViewMessage(WM_USB_DATA_SENT) == 0) job->endOfDataPending = 0;
-    int tracker = 1;
-    unsigned char previous[2] = {0, 0};
-    unsigned int unchanged = 0;
-    for (unsigned int polls = 1;; ++polls) {
-      // A reply the driver does not fill reads as an unknown phase, never as complete.
-      unsigned char reply[2] = {0x7F, 0};
-      uint32_t got = 0;
-      if (!t.ReadRequest(device, STB_REQ_FLASH_STATUS, kFlashReplyLength, reply, &got)) {
-        job->running = 0;
-        view.AddMessage("Failed communication Settop.");
-        break;
-      }
-      int phase = static_cast<signed char>(reply[0]);
-      int value = static_cast<signed char>(reply[1]);
-      switch (phase) {
-        case kPhaseComplete:
-          view.AddMessage("Complete");
-          tracker = 0;
-          break;
-        case kPhaseErase:
-          if (tracker == 1) {
-            view.AddMessage("Erase Flash");
-            tracker = 2;
-          }
-          view.SetBarPos(UsbProgressBar::kErase, value);
-          break;
-        case kPhaseWrite:
-          if (tracker == 2) {
-            view.AddMessage("Writing in Flash");
-            tracker = 3;
-          }
-          view.SetBarPos(UsbProgressBar::kWrite, value);
-          break;
-        case kPhaseError:
-          tracker = 0;
-          if (const char* text = FlashErrorText(value)) view.AddMessage(text);
-          break;
-        default:
-          break;
-      }
-      host.Pause(kFlashPollMs, nullptr);
-      if (tracker == 0) break;
-      unchanged = (polls > 1 && std::memcmp(previous, reply, 2) == 0) ? unchanged + 1 : 0;
-      std::memcpy(previous, reply, 2);
-      if (unchanged + 1 >= kFlashStallPolls || polls >= kFlashMaxPolls) {
-        job->running = 0;
-        view.AddMessage(kFlashStalledText);
-        break;
-      }
+    endOfData = std::make_shared<CEndOfDataStep>(t, view);
+    job->endOfData = endOfData;
+    if (view.SendViewMessage(WM_USB_DATA_SENT) == 0) {
+      // The view did not start the end of data: start it here. Run() is once only, so a
+      // view that started it all the same costs nothing.
+      if (!host.StartThread([endOfData] { EndOfDataThread(endOfData.get()); })) endOfData->Run();
     }
+    FollowFlash(*job, view, device);
   } else {
     view.SetBarPos(UsbProgressBar::kDownload, 0);
   }
@@ -221,16 +265,20 @@ uint32_t DownloadWorker(DownloadJob* job) {
   t.Close(pipe);
   job->running = 0;
   host.CloseImage(file);
-  // The end-of-data thread uses the view and the job; both must stay until it is done.
-  while (job->endOfDataPending != 0) host.Pause(10, nullptr);
+  if (endOfData) {
+    // The view may go once it has WM_USB_DOWNLOAD_DONE. An end-of-data thread that is
+    // still blocked in request 7 after the bound is cut off the view first; it holds its
+    // own share of the step and never the job, so it may end whenever it likes.
+    for (unsigned int waited = 0; !endOfData->Finished() && waited < kEndOfDataWaitMs; waited += kEndOfDataSliceMs)
+      host.Pause(kEndOfDataSliceMs, nullptr);
+    if (!endOfData->Detach()) view.AddMessage(kEndOfDataTimeoutText);
+    job->endOfData.reset();
+  }
   view.SendViewMessage(WM_USB_DOWNLOAD_DONE);
   return total;
 }
 
-uint32_t EndOfDataThread(DownloadJob* job) {
-  IUsbDownloadView& view = *job->view;
-  SendStbCommand(job->transport, view, STB_REQ_END_OF_DATA, 0, nullptr);
-  view.SendViewMessage(WM_USB_END_SENT);
-  job->endOfDataPending = 0;  // last touch of the job: the worker may end now
+uint32_t EndOfDataThread(CEndOfDataStep* step) {
+  step->Run();
   return 0;
 }

@@ -9,14 +9,25 @@ class IUsbDownloadView;
 
 constexpr uint32_t kDownloadChunkSize = 4096;
 constexpr unsigned int kFlashPollMs = 200;
-// Flash status replies in a row that change nothing, after which the worker gives up (60 s).
-constexpr unsigned int kFlashStallPolls = 300;
+// Replies in a row with a phase that means nothing, after which the worker gives up (60 s).
+constexpr unsigned int kFlashUnknownPhasePolls = 300;
+// Identical erase or write replies in a row, after which the worker gives up (10 min): a
+// box that is still working its flash moves its percentage long before that.
+constexpr unsigned int kFlashNoProgressPolls = 3000;
 // Flash status requests of one download at most (30 min).
 constexpr unsigned int kFlashMaxPolls = 9000;
+// How long the worker waits for the end-of-data thread once the polling is over, and
+// the slices it waits in.
+constexpr unsigned int kEndOfDataWaitMs = 10000;
+constexpr unsigned int kEndOfDataSliceMs = 50;
 
 extern const char* const kEmptyImageText;
 extern const char* const kImageEndedText;
 extern const char* const kFlashStalledText;
+extern const char* const kFlashNoStatusText;
+extern const char* const kEraseStalledText;
+extern const char* const kWriteStalledText;
+extern const char* const kEndOfDataTimeoutText;
 
 // Text of a phase-3 error code, or null for codes without one (0, above 10, negative).
 const char* FlashErrorText(int code);
@@ -31,6 +42,7 @@ int StartDownload(DownloadJob& job, IUsbDownloadView& view, const char* imagePat
 // The worker thread's procedure; returns the bytes written to the data pipe.
 uint32_t DownloadWorker(DownloadJob* job);
 
-// The end-of-data thread's procedure: request 7, then WM_USB_END_SENT. Started by the
-// view on WM_USB_DATA_SENT with the view's job.
-uint32_t EndOfDataThread(DownloadJob* job);
+// The end-of-data thread's procedure: request 7, then WM_USB_END_SENT (step->Run()).
+// Started by the view on WM_USB_DATA_SENT (StartEndOfDataThread), or by the worker when
+// the view answers 0.
+uint32_t EndOfDataThread(CEndOfDataStep* step);

@@ -12,15 +12,21 @@ namespace {
 
 constexpr unsigned int kMbOk = 0;  // MB_OK
 
-void PublishPipe(StatusParams& p, UsbHandle pipe) {
-  std::lock_guard<std::mutex> lock(p.pipeLock);
+void PublishHandles(StatusParams& p, UsbHandle pipe, UsbHandle device) {
+  std::lock_guard<std::mutex> lock(p.handleLock);
   p.pipe = pipe;
+  p.device = device;
 }
 
-void ClosePipe(StatusParams& p, UsbHandle pipe) {
-  PublishPipe(p, kInvalidUsbHandle);  // no stop may abort it once it is being closed
+void CloseHandles(StatusParams& p, UsbHandle pipe, UsbHandle device) {
+  PublishHandles(p, kInvalidUsbHandle, kInvalidUsbHandle);  // no stop may abort them once they are being closed
   p.transport.Close(pipe);
+  if (device != kInvalidUsbHandle) p.transport.Close(device);
 }
+
+// A failure seen after the running flag was cleared is the stop cutting a call short,
+// not something the box did: it leaves no state and sends the box nothing.
+bool Stopping(const StatusParams& p) { return p.running != 1; }
 
 }  // namespace
 
@@ -56,20 +62,26 @@ uint32_t StatusMonitor(StatusParams* params) {
 
     UsbHandle pipe = t.OpenStbPipe(p.pipeName.c_str(), nullptr);
     if (pipe == kInvalidUsbHandle) {
+      if (Stopping(p)) break;
       g_usbState = USB_STATE_WAITING;
       g_connectedTicks = 0;
       continue;
     }
-    PublishPipe(p, pipe);
-
+    PublishHandles(p, pipe, kInvalidUsbHandle);
     UsbHandle device = t.OpenStbDevice(nullptr);
+    PublishHandles(p, pipe, device);
+    // A stop that came before the device handle was published could not abort its request.
+    if (Stopping(p)) {
+      CloseHandles(p, pipe, device);
+      break;
+    }
+
     unsigned char version = 0;
     uint32_t got = 0;
     if (device == kInvalidUsbHandle ||
         !t.ReadRequest(device, STB_REQ_FIRMWARE_VERSION, kFirmwareReplyLength, &version, &got)) {
-      ClosePipe(p, pipe);
-      if (device != kInvalidUsbHandle) t.Close(device);
-      g_usbState = USB_STATE_FIRMWARE;
+      CloseHandles(p, pipe, device);
+      if (!Stopping(p)) g_usbState = USB_STATE_FIRMWARE;
       break;  // the monitor does not run again for this view
     }
     g_usbState = USB_STATE_CONNECTED;
@@ -77,14 +89,13 @@ uint32_t StatusMonitor(StatusParams* params) {
     while (p.running == 1) {
       uint32_t n = 0;
       if (!t.ReadPipe(pipe, p.readBuffer, p.readLength, &n)) {
-        t.ResetPipe(pipe);
+        if (!Stopping(p)) t.ResetPipe(pipe);
         break;
       }
       if (n < kMinStatusRecord || n > p.readLength) break;
       EvaluateStatusRecord(p.readBuffer, p.host);
     }
-    ClosePipe(p, pipe);
-    t.Close(device);
+    CloseHandles(p, pipe, device);
   }
   delete[] p.readBuffer;
   p.readBuffer = nullptr;
@@ -93,7 +104,8 @@ uint32_t StatusMonitor(StatusParams* params) {
 }
 
 void RequestStatusMonitorStop(StatusParams& params) {
-  params.running = 0;
-  std::lock_guard<std::mutex> lock(params.pipeLock);
-  if (params.pipe != kInvalidUsbHandle) params.transport.AbortPipe(params.pipe);
+  params.running = 0;  // first, so the thread takes the aborted call for the stop it is
+  std::lock_guard<std::mutex> lock(params.handleLock);
+  if (params.pipe != kInvalidUsbHandle) params.transport.AbortTransfer(params.pipe);
+  if (params.device != kInvalidUsbHandle) params.transport.AbortTransfer(params.device);
 }

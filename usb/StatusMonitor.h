@@ -18,6 +18,7 @@ uint32_t StatusMonitor(StatusParams* params);
 // USB state, by g_downloadKind; shows the error box through host on a failure.
 void EvaluateStatusRecord(const unsigned char* record, IUsbThreadHost& host);
 
-// Asks a running monitor to end: clears its running flag and ends a read in progress.
-// The caller then waits for the thread.
+// Asks a running monitor to end: clears its running flag and ends a read of the status
+// pipe or a firmware request in progress. A call ended so is a stop, not a failure: no
+// pipe reset, no state. The caller then waits for the thread.
 void RequestStatusMonitorStop(StatusParams& params);

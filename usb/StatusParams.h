@@ -2,8 +2,9 @@
 //
 // Owner: the USB view, through CUsbStatusThread, which shares the block with the thread
 // so that a thread ending after the view still finds it. The transport and the host
-// are lent and outlive the thread. The thread publishes the status pipe it is reading
-// under pipeLock, so that a stop can end the read without racing its close.
+// are lent and outlive the thread. The thread publishes the status pipe and the device
+// handle it is using under handleLock, so that a stop can end a read or request in
+// progress without racing their close.
 #pragma once
 
 #include <atomic>
@@ -30,6 +31,7 @@ struct StatusParams {
 
   IUsbTransport& transport;
   IUsbThreadHost& host;
-  std::mutex pipeLock;
-  UsbHandle pipe = kInvalidUsbHandle;  // the status pipe open now, under pipeLock
+  std::mutex handleLock;
+  UsbHandle pipe = kInvalidUsbHandle;    // the status pipe open now, under handleLock
+  UsbHandle device = kInvalidUsbHandle;  // the device handle open now, under handleLock
 };

@@ -21,7 +21,8 @@ class IUsbDownloadView {
   virtual void SetBarText(UsbProgressBar bar, const char* text) = 0;
   // Sends one of the WM_USB_ messages (UsbMessages.h) with wParam 0 and lParam 0 and
   // returns the view's answer. The answer to WM_USB_DATA_SENT is non-zero when the view
-  // has started the end-of-data thread on the job (StartEndOfDataThread).
+  // has started the end-of-data thread on the job (StartEndOfDataThread); on 0 the worker
+  // starts it itself.
   virtual intptr_t SendViewMessage(unsigned int msg) = 0;
   // The Download command, exactly as a press of the Download button runs it.
   virtual void RunDownloadCommand() = 0;

@@ -4,8 +4,10 @@
 // lets go last frees it, so a thread that ends after the view (for instance while the
 // error box is still open) touches nothing freed. The transport and the host are lent
 // and must outlive the thread (the Win32 ones are never destroyed).
-// Shutdown: Stop clears the running flag, ends a read of the status pipe in progress
-// (cancelling the thread's synchronous I/O as well) and waits at most the given time.
+// Shutdown: Stop clears the running flag, ends a read of the status pipe or a firmware
+// request in progress (cancelling the thread's synchronous I/O as well) and waits at most
+// the given time. The thread takes a call ended so for the stop: it resets no pipe and
+// leaves g_usbState as it was.
 #pragma once
 
 #include <windows.h>

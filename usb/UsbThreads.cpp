@@ -3,12 +3,12 @@
 #include <windows.h>
 
 #include "DownloadWorker.h"
+#include "UsbThreadHost.h"
 
 namespace {
 
 DWORD WINAPI WorkerProc(LPVOID param) { return DownloadWorker(static_cast<DownloadJob*>(param)); }
 
-DWORD WINAPI EndOfDataProc(LPVOID param) { return EndOfDataThread(static_cast<DownloadJob*>(param)); }
 
 }  // namespace
 
@@ -26,8 +26,7 @@ void ReleaseDownloadWorker(DownloadJob& job) {
 }
 
 bool StartEndOfDataThread(DownloadJob& job) {
-  HANDLE h = CreateThread(nullptr, 0, EndOfDataProc, &job, 0, nullptr);
-  if (!h) return false;
-  CloseHandle(h);  // never waited on: the job's end-of-data counter tells the worker
-  return true;
+  std::shared_ptr<CEndOfDataStep> step = job.endOfData;  // copied here, while the worker waits for the answer
+  if (!step) return false;
+  return job.host.StartThread([step] { EndOfDataThread(step.get()); });
 }

@@ -1,7 +1,8 @@
 // UsbThreads.h - starts the download worker and the end-of-data thread on threads of their own (Win32).
 //
-// Both run on the view's DownloadJob, which the view keeps until the worker has sent
-// WM_USB_DOWNLOAD_DONE; the worker sends that only after the end-of-data thread is done.
+// The worker runs on the view's DownloadJob, which the view keeps until the worker has
+// sent WM_USB_DOWNLOAD_DONE. The end-of-data thread holds only its own share of the
+// job's end-of-data step, never the job.
 #pragma once
 
 #include "DownloadJob.h"
@@ -11,5 +12,6 @@
 bool StartDownloadWorker(DownloadJob& job);
 // Closes the stored worker handle (the view's destructor).
 void ReleaseDownloadWorker(DownloadJob& job);
-// Starts EndOfDataThread on job; the view answers WM_USB_DATA_SENT with the result.
+// The view's answer to WM_USB_DATA_SENT: starts EndOfDataThread on the job's end-of-data
+// step. False if there is no step or no thread could start (the worker then runs it).
 bool StartEndOfDataThread(DownloadJob& job);

@@ -39,6 +39,7 @@ class IUsbTransport {
   // One synchronous read or write on a pipe.
   virtual bool ReadPipe(UsbHandle pipe, void* buffer, uint32_t length, uint32_t* got) = 0;
   virtual bool WritePipe(UsbHandle pipe, const void* data, uint32_t length, uint32_t* written) = 0;
-  // From another thread: ends a read or write in progress on pipe with a failure (shutdown).
-  virtual void AbortPipe(UsbHandle pipe) = 0;
+  // From another thread: ends a read, write or control request in progress on handle
+  // (a pipe or a device handle) with a failure (shutdown).
+  virtual void AbortTransfer(UsbHandle handle) = 0;
 };

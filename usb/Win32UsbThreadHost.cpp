@@ -2,12 +2,20 @@
 
 #include <windows.h>
 
+#include <memory>
+
 namespace {
 
 constexpr DWORD kPauseSliceMs = 50;  // how soon a stopped thread notices
 const char* const kCaption = "Stelvar V1.0.2";
 
 HANDLE AsHandle(ImageFileHandle h) { return reinterpret_cast<HANDLE>(h); }
+
+DWORD WINAPI RunBody(LPVOID param) {
+  std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(param));
+  (*body)();
+  return 0;
+}
 
 }  // namespace
 
@@ -44,6 +52,17 @@ bool CWin32UsbThreadHost::ReadImage(ImageFileHandle file, void* buffer, uint32_t
 
 void CWin32UsbThreadHost::CloseImage(ImageFileHandle file) {
   if (file != kNoImageFile) CloseHandle(AsHandle(file));
+}
+
+bool CWin32UsbThreadHost::StartThread(std::function<void()> body) {
+  auto* heap = new std::function<void()>(std::move(body));
+  HANDLE h = CreateThread(nullptr, 0, RunBody, heap, 0, nullptr);
+  if (!h) {
+    delete heap;
+    return false;
+  }
+  CloseHandle(h);
+  return true;
 }
 
 void CWin32UsbThreadHost::ShowMessageBox(const char* text, unsigned int type) {

@@ -99,6 +99,6 @@ bool CWin32UsbTransport::WritePipe(UsbHandle pipe, const void* data, uint32_t le
   return ok != FALSE;
 }
 
-void CWin32UsbTransport::AbortPipe(UsbHandle pipe) {
-  if (pipe != kInvalidUsbHandle) CancelIoEx(AsHandle(pipe), nullptr);
+void CWin32UsbTransport::AbortTransfer(UsbHandle handle) {
+  if (handle != kInvalidUsbHandle) CancelIoEx(AsHandle(handle), nullptr);
 }

@@ -37,7 +37,7 @@ class CWin32UsbTransport : public IUsbTransport {
   void ResetPipe(UsbHandle pipe) override;
   bool ReadPipe(UsbHandle pipe, void* buffer, uint32_t length, uint32_t* got) override;
   bool WritePipe(UsbHandle pipe, const void* data, uint32_t length, uint32_t* written) override;
-  void AbortPipe(UsbHandle pipe) override;
+  void AbortTransfer(UsbHandle handle) override;
 
   // Opens an interface or pipe path: read and write, shared for both, existing, synchronous.
   static HANDLE OpenPath(const char* path);

@@ -42,6 +42,10 @@ class MemoryHost : public IUsbThreadHost {
     return true;
   }
   void CloseImage(ImageFileHandle) override {}
+  bool StartThread(std::function<void()> body) override {
+    body();
+    return true;
+  }
   void ShowMessageBox(const char*, unsigned int) override {}
 
  private:

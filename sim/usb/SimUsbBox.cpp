@@ -45,7 +45,7 @@ std::string SimTraffic::Describe() const {
     case kResetPipe: s = "reset " + pipe; break;
     case kPipeWrite: s = done == length ? "bulk " + Num(done) : "bulk " + Num(done) + " of " + Num(length); break;
     case kPipeRead: s = "status " + Num(done); break;
-    case kAbort: s = "abort " + pipe; break;
+    case kAbort: s = "abort " + (pipe.empty() ? std::string("device") : pipe); break;
   }
   if (!ok) s += " failed";
   return s;
@@ -136,6 +136,39 @@ void CSimUsbBox::SetIdleStatusReadHook(std::function<void()> hook) {
   m_idleHook = std::move(hook);
 }
 
+void CSimUsbBox::HoldRequest(uint32_t request, bool hold) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held[request] = hold;
+  }
+  m_statusArrived.notify_all();
+}
+
+void CSimUsbBox::SetHeldRequestHook(std::function<void(uint32_t)> hook) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_heldHook = std::move(hook);
+}
+
+bool CSimUsbBox::WaitWhileHeldLocked(std::unique_lock<std::mutex>& lock, UsbHandle device, uint32_t request) {
+  if (!m_held[request]) return true;
+  OpenHandle* h = LiveLocked(device, false);
+  if (!h) return true;  // fails on its own below
+  unsigned int aborts = h->aborts;
+  unsigned int generation = m_plugGeneration;
+  if (m_heldHook) {
+    std::function<void(uint32_t)> hook = m_heldHook;
+    lock.unlock();
+    hook(request);
+    lock.lock();
+  }
+  auto interrupted = [&] {
+    auto it = m_handles.find(device);
+    return m_plugGeneration != generation || it == m_handles.end() || it->second.aborts != aborts;
+  };
+  m_statusArrived.wait(lock, [&] { return !m_held[request] || interrupted(); });
+  return !interrupted();
+}
+
 std::vector<SimTraffic> CSimUsbBox::Traffic() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_traffic;
@@ -224,16 +257,19 @@ UsbHandle CSimUsbBox::OpenStbPipe(const char* pipeName, UsbOpenFailure* why) {
 }
 
 void CSimUsbBox::Close(UsbHandle handle) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  auto it = m_handles.find(handle);
-  SimTraffic t;
-  t.kind = SimTraffic::kClose;
-  t.ok = it != m_handles.end();
-  if (t.ok) {
-    t.pipe = it->second.pipe;
-    m_handles.erase(it);
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_handles.find(handle);
+    SimTraffic t;
+    t.kind = SimTraffic::kClose;
+    t.ok = it != m_handles.end();
+    if (t.ok) {
+      t.pipe = it->second.pipe;
+      m_handles.erase(it);
+    }
+    Log(t);
   }
-  Log(t);
+  m_statusArrived.notify_all();  // a transfer waiting on the handle ends
 }
 
 bool CSimUsbBox::WriteRequest(UsbHandle device, uint32_t request, uint32_t length, const void* data,
@@ -241,7 +277,7 @@ bool CSimUsbBox::WriteRequest(UsbHandle device, uint32_t request, uint32_t lengt
   bool queued = false;
   bool ok;
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     SimTraffic t;
     t.kind = SimTraffic::kWriteRequest;
     t.request = request;
@@ -282,6 +318,14 @@ bool CSimUsbBox::WriteRequest(UsbHandle device, uint32_t request, uint32_t lengt
     } else if (bytesReturned) {
       *bytesReturned = 0;
     }
+    if (ok && m_held[request]) {
+      // Taken, but not completed until released; an unplug or abort fails it.
+      if (queued) m_statusArrived.notify_all();
+      if (!WaitWhileHeldLocked(lock, device, request)) {
+        ok = t.ok = false;
+        if (bytesReturned) *bytesReturned = 0;
+      }
+    }
     Log(std::move(t));
   }
   if (queued) m_statusArrived.notify_all();
@@ -290,14 +334,15 @@ bool CSimUsbBox::WriteRequest(UsbHandle device, uint32_t request, uint32_t lengt
 
 bool CSimUsbBox::ReadRequest(UsbHandle device, uint32_t request, uint32_t length, void* data,
                              uint32_t* bytesReturned) {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  std::unique_lock<std::mutex> lock(m_mutex);
+  bool answered = WaitWhileHeldLocked(lock, device, request);
   SimTraffic t;
   t.kind = SimTraffic::kReadRequest;
   t.request = request;
   t.length = length;
   bool known = (request == STB_REQ_FIRMWARE_VERSION && length == kFirmwareReplyLength) ||
                (request == STB_REQ_FLASH_STATUS && length == kFlashReplyLength);
-  bool ok = LiveLocked(device, false) && known && data && !CountedFailureLocked(request);
+  bool ok = answered && LiveLocked(device, false) && known && data && !CountedFailureLocked(request);
   t.ok = ok;
   if (ok) {
     unsigned char* out = static_cast<unsigned char*>(data);
@@ -403,12 +448,12 @@ bool CSimUsbBox::WritePipe(UsbHandle pipe, const void* data, uint32_t length, ui
   return t.ok;
 }
 
-void CSimUsbBox::AbortPipe(UsbHandle pipe) {
+void CSimUsbBox::AbortTransfer(UsbHandle handle) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     SimTraffic t;
     t.kind = SimTraffic::kAbort;
-    auto it = m_handles.find(pipe);
+    auto it = m_handles.find(handle);
     t.ok = it != m_handles.end();
     if (t.ok) {
       t.pipe = it->second.pipe;

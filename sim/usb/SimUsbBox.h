@@ -3,7 +3,8 @@
 // Written from the wire description alone. Thread-safe: the worker, the end-of-data
 // thread and the status thread may use it at once. Reads of the status pipe block
 // until a record is queued, the box is unplugged or the read is aborted; the idle hook
-// (if set) runs first, on the reading thread, without the box's lock.
+// (if set) runs first, on the reading thread, without the box's lock. Held control
+// requests block the same way.
 #pragma once
 
 #include <condition_variable>
@@ -72,6 +73,13 @@ class CSimUsbBox : public IUsbTransport {
   // On request 7: queue the record (bytes received, big-endian; result).
   void ReportResultAtEndOfData(unsigned char result);
   void SetIdleStatusReadHook(std::function<void()> hook);
+  // Control requests of this number are not completed while held: they wait until
+  // released, and fail when the box is unplugged or the handle aborted. A held write
+  // request takes effect when it arrives (request 7 starts the flash); a held read has
+  // no effect until it is answered. The hook runs (on the
+  // requesting thread, without the box's lock) when one starts to wait.
+  void HoldRequest(uint32_t request, bool hold);
+  void SetHeldRequestHook(std::function<void(uint32_t request)> hook);
 
   // --- What the box saw.
   std::vector<SimTraffic> Traffic() const;
@@ -94,7 +102,7 @@ class CSimUsbBox : public IUsbTransport {
   void ResetPipe(UsbHandle pipe) override;
   bool ReadPipe(UsbHandle pipe, void* buffer, uint32_t length, uint32_t* got) override;
   bool WritePipe(UsbHandle pipe, const void* data, uint32_t length, uint32_t* written) override;
-  void AbortPipe(UsbHandle pipe) override;
+  void AbortTransfer(UsbHandle handle) override;
 
  private:
   struct OpenHandle {
@@ -106,6 +114,8 @@ class CSimUsbBox : public IUsbTransport {
   // The handle's record if it is open and from the current plug; null otherwise.
   OpenHandle* LiveLocked(UsbHandle h, bool wantPipe);
   bool CountedFailureLocked(uint32_t request);
+  // Waits while request is held; false when the wait ended by an unplug, abort or close.
+  bool WaitWhileHeldLocked(std::unique_lock<std::mutex>& lock, UsbHandle device, uint32_t request);
   void Log(SimTraffic t) { m_traffic.push_back(std::move(t)); }
 
   mutable std::mutex m_mutex;
@@ -137,6 +147,8 @@ class CSimUsbBox : public IUsbTransport {
 
   std::deque<std::vector<unsigned char>> m_status;
   std::function<void()> m_idleHook;
+  std::map<uint32_t, bool> m_held;
+  std::function<void(uint32_t)> m_heldHook;
 
   std::vector<SimTraffic> m_traffic;
   std::vector<unsigned char> m_image;

@@ -1,8 +1,10 @@
 // Whole USB downloads against the simulated box, request by request, with the lines the user sees.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -167,12 +169,36 @@ TEST_F(Download, EachErrorCodeOfTheBoxShowsItsTextAndEndsThePolling) {
   }
 }
 
-TEST_F(Download, ABoxStuckInOnePhaseIsGivenUpAfterAMinuteOfNoChange) {
-  box.SetFlashScript({{1, 10}, {4, 0}});  // then an unknown phase for ever
+TEST_F(Download, ABoxStuckInAPhaseWithoutMeaningIsGivenUpAfterAMinute) {
+  box.SetFlashScript({{1, 10}, {4, 0}, {6, 1}, {4, 2}});  // then phase 4 for ever
   EXPECT_EQ(64, Run(Image(64)));
-  EXPECT_EQ(1 + static_cast<int>(kFlashStallPolls), FlashPolls());
-  EXPECT_EQ((Strings{"Download Start", "Erase Flash", kFlashStalledText}), view.Lines());
+  EXPECT_EQ(1 + static_cast<int>(kFlashUnknownPhasePolls), FlashPolls());
+  EXPECT_EQ((Strings{"Download Start", "Erase Flash", kFlashNoStatusText}), view.Lines());
   ExpectDoneOnceAtTheEnd();
+}
+
+TEST_F(Download, SlowEraseAndWriteAreFollowedWhileTheyMoveAndGivenUpWithTheirOwnText) {
+  // Coarse percentages: each stays for well over a minute before it moves.
+  std::vector<FlashReply> slow;
+  for (signed char v : {0, 50}) slow.insert(slow.end(), 1000, FlashReply{1, v});
+  for (signed char v : {0, 100}) slow.insert(slow.end(), 1000, FlashReply{2, v});
+  slow.push_back({0, 0});
+  box.SetFlashScript(slow);
+  EXPECT_EQ(64, Run(Image(64)));
+  EXPECT_EQ((Strings{"Download Start", "Erase Flash", "Writing in Flash", "Complete"}), view.Lines());
+  ExpectDoneOnceAtTheEnd();
+
+  // An erase or a write that does not move for ten minutes is given up, and says which.
+  for (signed char phase : {1, 2}) {
+    SCOPED_TRACE(static_cast<int>(phase));
+    view.Clear();
+    box.SetFlashScript({{phase, 5}, {phase, 30}});  // then 30 % for ever
+    int before = FlashPolls();
+    EXPECT_EQ(64, Run(Image(64)));
+    EXPECT_EQ(1 + static_cast<int>(kFlashNoProgressPolls), FlashPolls() - before);
+    EXPECT_EQ(phase == 1 ? kEraseStalledText : kWriteStalledText, view.Lines().back());
+    ExpectDoneOnceAtTheEnd();
+  }
 }
 
 TEST_F(Download, ABoxThatKeepsChangingIsGivenUpAfterTheOverallBound) {
@@ -347,48 +373,98 @@ TEST_F(Download, EndOfDataFailureIsShownInTheMessageListAndPollingGoesOn) {
 }
 
 TEST_F(Download, DoneWaitsForAnEndOfDataThreadStillRunning) {
-  // The view starts the end-of-data step on a thread of its own, which only runs once
-  // the worker has finished polling and waits for it.
-  std::atomic<bool> workerWaiting{false};
+  // The end-of-data step runs on a thread of its own that only gets going once the
+  // worker has finished polling and waits for it.
+  view.job = nullptr;  // the worker starts the step itself
+  host.realThreads = true;
+  std::atomic<bool> released{false};
+  std::atomic<bool> arrived{false};
+  box.SetHeldRequestHook([&](uint32_t) { arrived = true; });
+  box.HoldRequest(STB_REQ_END_OF_DATA, true);
   host.onPause = [&](unsigned int ms) {
-    if (ms != kFlashPollMs) workerWaiting = true;
+    while (!arrived) std::this_thread::yield();  // the box has request 7 before it is polled again
+    if (ms != kEndOfDataSliceMs || released) return;
+    released = true;
+    box.HoldRequest(STB_REQ_END_OF_DATA, false);
+    while (view.Count("msg 07FE") == 0) std::this_thread::yield();
   };
-  std::thread endOfData;
-  struct ThreadedView : RecordingUsbView {
-    std::function<void()> start;
-    intptr_t SendViewMessage(unsigned int msg) override {
-      if (msg == WM_USB_DATA_SENT) {
-        RecordingUsbView::SendViewMessage(msg);  // recorded only: job is not attached
-        start();
-        return 1;
-      }
-      return RecordingUsbView::SendViewMessage(msg);
-    }
-  } threaded;
-  threaded.start = [&] {
-    endOfData = std::thread([&] {
-      while (!workerWaiting) std::this_thread::yield();
-      EndOfDataThread(&job);
-    });
-  };
-  box.SetFlashScript({{1, 50}, {0, 0}});
-  host.files[kPath] = Image(10);
-  ASSERT_EQ(1, StartDownload(job, threaded, kPath, 10));
-  EXPECT_EQ(10u, DownloadWorker(&job));
-  endOfData.join();
-  Strings msgs;
-  for (const std::string& e : threaded.Log())
-    if (e.compare(0, 4, "msg ") == 0) msgs.push_back(e);
-  EXPECT_EQ((Strings{"msg 07FD", "msg 07FE", "msg 07FF"}), msgs);
-  EXPECT_EQ("end of data", box.Requests().back());
-}
-
-TEST_F(Download, ViewThatDoesNotStartTheEndOfDataStepDoesNotHoldTheWorker) {
-  view.job = nullptr;  // WM_USB_DATA_SENT answered with 0
   box.SetFlashScript({{0, 0}});
   EXPECT_EQ(10, Run(Image(10)));
-  EXPECT_EQ(0, job.endOfDataPending);
+  host.JoinThreads();
+  Strings msgs;
+  for (const std::string& e : view.Log())
+    if (e.compare(0, 4, "msg ") == 0) msgs.push_back(e);
+  EXPECT_EQ((Strings{"msg 07FD", "msg 07FE", "msg 07FF"}), msgs);
+  EXPECT_EQ((Strings{"Download Start", "Complete"}), view.Lines());
+}
+
+TEST_F(Download, BoxThatNeverCompletesTheEndOfDataDoesNotHoldTheViewBusy) {
+  // The view and the job go as soon as the view has the done message, while the
+  // end-of-data thread is still blocked in request 7; when it comes back, it must touch
+  // neither (the sanitizer sees to that).
+  host.realThreads = true;
+  std::atomic<bool> arrived{false};
+  box.SetHeldRequestHook([&](uint32_t) { arrived = true; });
+  host.onPause = [&](unsigned int) {
+    while (!arrived) std::this_thread::yield();
+  };
+  box.HoldRequest(STB_REQ_END_OF_DATA, true);
+  box.SetFlashScript({{0, 0}});
+  auto gone = std::make_unique<RecordingUsbView>();
+  auto goneJob = std::make_unique<DownloadJob>(box, host);
+  host.files[kPath] = Image(10);
+  ASSERT_EQ(1, StartDownload(*goneJob, *gone, kPath, 10));
+  EXPECT_EQ(10u, DownloadWorker(goneJob.get()));
+  Strings log = gone->Log();
+  EXPECT_EQ("msg 07FF", log.back());
+  EXPECT_EQ((Strings{"Download Start", "Complete", kEndOfDataTimeoutText}), gone->Lines());
+  EXPECT_EQ(0, gone->Count("msg 07FE"));
+  unsigned int waited = 0;
+  for (unsigned int ms : host.Pauses())
+    if (ms == kEndOfDataSliceMs) waited += ms;
+  EXPECT_EQ(kEndOfDataWaitMs, waited);
+  EXPECT_EQ(nullptr, goneJob->endOfData);
+  goneJob.reset();
+  gone.reset();
+  box.Unplug();  // request 7 fails now: its failure line has no view to go to
+  host.JoinThreads();
+}
+
+TEST_F(Download, EndOfDataIsSentOnceWhateverTheViewAnswers) {
+  // A view that answers 0 (or does not handle the message): the worker sends request 7.
+  view.job = nullptr;
+  box.SetFlashScript({{0, 0}});
+  EXPECT_EQ(10, Run(Image(10)));
+  EXPECT_EQ((Strings{"header box.img 10", "announce 10", "bulk 10", "end of data", "flash 0,0"}), box.Requests());
+  EXPECT_EQ(1, view.Count("msg 07FE"));
+  EXPECT_EQ(1, host.ThreadsStarted());
   ExpectDoneOnceAtTheEnd();
+
+  // A view that starts it and answers 0 all the same: still once.
+  view.Clear();
+  view.job = &job;
+  struct ZeroAnswer : RecordingUsbView {
+    intptr_t SendViewMessage(unsigned int msg) override {
+      RecordingUsbView::SendViewMessage(msg);
+      return 0;
+    }
+  } zero;
+  zero.job = &job;
+  int before = static_cast<int>(box.Requests().size());
+  host.files[kPath] = Image(10);
+  ASSERT_EQ(1, StartDownload(job, zero, kPath, 10));
+  EXPECT_EQ(10u, DownloadWorker(&job));
+  Strings after = box.Requests();
+  EXPECT_EQ(1, std::count(after.begin() + before, after.end(), "end of data"));
+  EXPECT_EQ(1, zero.Count("msg 07FE"));
+
+  // A view that answers 1 but starts nothing: the bounded wait ends it.
+  RecordingUsbView liar;
+  liar.dataSentAnswer = 1;
+  ASSERT_EQ(1, StartDownload(job, liar, kPath, 10));
+  EXPECT_EQ(10u, DownloadWorker(&job));
+  EXPECT_EQ(kEndOfDataTimeoutText, liar.Lines().back());
+  EXPECT_EQ("msg 07FF", liar.Log().back());
 }
 
 }  // namespace

@@ -45,11 +45,11 @@ intptr_t RecordingUsbView::SendViewMessage(unsigned int msg) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "msg %04X", msg);
   Record(buf);
-  if (msg == WM_USB_DATA_SENT && job) {
-    EndOfDataThread(job);
+  if (msg == WM_USB_DATA_SENT && job && job->endOfData) {
+    EndOfDataThread(job->endOfData.get());
     return 1;
   }
-  return 0;
+  return msg == WM_USB_DATA_SENT ? dataSentAnswer : 0;
 }
 
 void RecordingUsbView::RunDownloadCommand() {

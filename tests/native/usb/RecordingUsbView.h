@@ -24,8 +24,10 @@ class RecordingUsbView : public IUsbDownloadView {
   void ControlsToData() override;
   void DataToControls() override;
 
-  // The job whose end of data WM_USB_DATA_SENT runs (none: the message is only recorded).
+  // The job whose end of data WM_USB_DATA_SENT runs (none: the message is only recorded
+  // and answered with dataSentAnswer).
   DownloadJob* job = nullptr;
+  intptr_t dataSentAnswer = 0;
   std::function<void()> onDownloadCommand;
   std::function<void(const std::string&)> onLine;
 

@@ -61,3 +61,30 @@ int ScriptedThreadHost::OpenFiles() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return static_cast<int>(m_open.size());
 }
+
+bool ScriptedThreadHost::StartThread(std::function<void()> body) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_started;
+    if (realThreads) {
+      m_threads.emplace_back(std::move(body));
+      return true;
+    }
+  }
+  body();
+  return true;
+}
+
+void ScriptedThreadHost::JoinThreads() {
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    threads.swap(m_threads);
+  }
+  for (std::thread& t : threads) t.join();
+}
+
+int ScriptedThreadHost::ThreadsStarted() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_started;
+}

@@ -1,4 +1,4 @@
-// ScriptedThreadHost.h - the USB threads' host for tests: files in memory, pauses recorded and not waited, boxes recorded.
+// ScriptedThreadHost.h - the USB threads' host for tests: files in memory, pauses recorded and not waited, threads inline or real, boxes recorded.
 #pragma once
 
 #include <atomic>
@@ -6,16 +6,20 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "UsbThreadHost.h"
 
 class ScriptedThreadHost : public IUsbThreadHost {
  public:
+  ~ScriptedThreadHost() override { JoinThreads(); }
   void Pause(unsigned int ms, const std::atomic<unsigned char>* running) override;
   ImageFileHandle OpenImage(const char* path) override;
   bool ReadImage(ImageFileHandle file, void* buffer, uint32_t length, uint32_t* got) override;
   void CloseImage(ImageFileHandle file) override;
+  // Runs body at once on the calling thread, or on a real thread with realThreads.
+  bool StartThread(std::function<void()> body) override;
   void ShowMessageBox(const char* text, unsigned int type) override;
 
   // Files that can be opened; a path not listed cannot.
@@ -24,6 +28,10 @@ class ScriptedThreadHost : public IUsbThreadHost {
   std::function<void(unsigned int ms)> onPause;
   // Called after each box is recorded, while it is "shown".
   std::function<void(const std::string&)> onBox;
+  bool realThreads = false;
+  // Waits for the threads StartThread started.
+  void JoinThreads();
+  int ThreadsStarted() const;
 
   std::vector<unsigned int> Pauses() const;
   std::vector<std::string> Boxes() const;
@@ -39,4 +47,6 @@ class ScriptedThreadHost : public IUsbThreadHost {
   std::vector<std::string> m_boxes;
   std::map<ImageFileHandle, Open> m_open;
   ImageFileHandle m_next = 1;
+  std::vector<std::thread> m_threads;
+  int m_started = 0;
 };

@@ -1,6 +1,7 @@
 // The status thread against the simulated box, with the view's timer ticking in between.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -100,7 +101,7 @@ TEST_F(Monitor, BoxPluggedLaterIsAnnouncedOnceAndStateFallsBackAfterTwelveTicks)
   };
   StatusMonitor(&params);
   EXPECT_EQ((Strings{"Waiting", "USB is connected"}), view.Lines());
-  EXPECT_EQ((Strings{"firmware", "reset PIPE00"}), box.Requests());
+  EXPECT_EQ((Strings{"firmware"}), box.Requests());  // the stop ended the read: no reset
 }
 
 TEST_F(Monitor, UnplugAndReplugAnnounceTheConnectionAgain) {
@@ -237,17 +238,33 @@ TEST_F(Monitor, StopDuringThePauseOpensNothing) {
   EXPECT_EQ(0, Opens());
 }
 
-TEST_F(Monitor, StopEndsAReadBlockedOnAnotherThread) {
+TEST_F(Monitor, StopEndsAReadBlockedOnAnotherThreadAsAStopNotAFailure) {
   std::atomic<bool> reading{false};
   onIdleRead = [&](int) { reading = true; };
   std::thread t([&] { StatusMonitor(&params); });
   while (!reading) std::this_thread::yield();
   Stop();
   t.join();
-  bool aborted = false;
-  for (const SimTraffic& tr : box.Traffic())
-    if (tr.kind == SimTraffic::kAbort && tr.pipe == "PIPE00") aborted = true;
-  EXPECT_TRUE(aborted);
+  Strings traffic;
+  for (const SimTraffic& tr : box.Traffic()) traffic.push_back(tr.Describe());
+  EXPECT_NE(traffic.end(), std::find(traffic.begin(), traffic.end(), "abort PIPE00"));
+  EXPECT_EQ(Strings{"firmware"}, box.Requests());  // no pipe reset the box never asked for
+  EXPECT_EQ(USB_STATE_CONNECTED, g_usbState);
+}
+
+TEST_F(Monitor, StopDuringTheFirmwareRequestLeavesNoFirmwareState) {
+  // The box takes its time over request 1138; the view goes meanwhile.
+  std::atomic<bool> asking{false};
+  box.SetHeldRequestHook([&](uint32_t) { asking = true; });
+  box.HoldRequest(STB_REQ_FIRMWARE_VERSION, true);
+  std::thread t([&] { StatusMonitor(&params); });
+  while (!asking) std::this_thread::yield();
+  Stop();
+  t.join();
+  EXPECT_EQ(USB_STATE_IDLE, g_usbState);
+  Tick();
+  EXPECT_TRUE(view.Lines().empty());  // the next view shows no "Check Firmware Version"
+  EXPECT_EQ(Strings{"firmware failed"}, box.Requests());
 }
 
 TEST(UsbStatusTimer, StatesWithoutALineFallBackToIdle) {

@@ -27,7 +27,8 @@ constexpr UINT kAddLine = WM_APP + 1;
 // SendMessage to the window, handled on the window's thread.
 class WindowView : public IUsbDownloadView {
  public:
-  explicit WindowView(DownloadJob& job) : m_job(job) {
+  // startsEndOfData false: a view that answers WM_USB_DATA_SENT with 0 and starts nothing.
+  explicit WindowView(DownloadJob& job, bool startsEndOfData = true) : m_job(job), m_startsEndOfData(startsEndOfData) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = WndProc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -85,6 +86,7 @@ class WindowView : public IUsbDownloadView {
         return 0;
       case WM_USB_DATA_SENT:
         self->Record("data sent");
+        if (!self->m_startsEndOfData) return 0;
         return StartEndOfDataThread(self->m_job) ? 1 : 0;
       case WM_USB_END_SENT:
         self->Record("end sent");
@@ -98,6 +100,7 @@ class WindowView : public IUsbDownloadView {
   }
 
   DownloadJob& m_job;
+  bool m_startsEndOfData;
   HWND m_hWnd;
   DWORD m_uiThread;
   bool m_done = false;
@@ -149,6 +152,30 @@ TEST(UsbThreads, WholeDownloadOnRealThreads) {
   EXPECT_EQ("done", log.back());
   EXPECT_TRUE(view.allOnUiThread);
   EXPECT_EQ(0, job.running);
+}
+
+TEST(UsbThreads, ViewThatStartsNoEndOfDataStillGetsItAndItsDone) {
+  g_usbState = 0;
+  g_downloadKind = 0;
+  std::vector<unsigned char> image(5000, 0x5A);
+  TempFile file("usb-threads-zero.img", image);
+  CSimUsbBox box;
+  box.SetFlashScript({{0, 0}});
+  DownloadJob job(box, CWin32UsbThreadHost::Instance());
+  WindowView view(job, false);
+  ASSERT_EQ(1, StartDownload(job, view, file.path().c_str(), 5000));
+  ASSERT_TRUE(StartDownloadWorker(job));
+  ASSERT_TRUE(view.WaitForDone(20000));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(static_cast<HANDLE>(job.threadHandle), 5000));
+  ReleaseDownloadWorker(job);
+  Strings requests = box.Requests();
+  EXPECT_EQ(1, std::count(requests.begin(), requests.end(), "end of data"));
+  Strings log = view.Log();
+  auto at = [&](const char* what) { return std::find(log.begin(), log.end(), what) - log.begin(); };
+  EXPECT_LT(at("data sent"), at("end sent"));
+  EXPECT_LT(at("end sent"), at("done"));
+  EXPECT_EQ("done", log.back());
+  EXPECT_EQ(0, box.OpenHandleCount());
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -144,6 +146,11 @@ class PipeTransport : public CWin32UsbTransport {
     if (answerFirmware && request == STB_REQ_FIRMWARE_VERSION) return true;
     return CWin32UsbTransport::ReadRequest(device, request, length, data, got);
   }
+  std::atomic<int> resets{0};
+  void ResetPipe(UsbHandle pipe) override {
+    ++resets;
+    CWin32UsbTransport::ResetPipe(pipe);
+  }
 
  protected:
   std::unique_ptr<IDeviceInterfaceList> ListInterfaces(const GUID&) override {
@@ -234,6 +241,9 @@ TEST(Win32UsbTransport, StopEndsTheStatusThreadBlockedInAPipeRead) {
   DWORD stopAt = GetTickCount();
   EXPECT_TRUE(monitor.Stop());
   EXPECT_LT(GetTickCount() - stopAt, 2000u);
+  // The cancelled read is the stop, not a failure of the pipe.
+  EXPECT_EQ(0, t.resets);
+  EXPECT_EQ(USB_STATE_CONNECTED, g_usbState);
 }
 
 }  // namespace

@@ -141,7 +141,7 @@ TEST(SimUsbBox, StatusRecordsArriveOnePerReadIncludingTheResultAtTheEndOfData) {
   box.SetIdleStatusReadHook([&] { waiting = true; });
   std::thread reader([&] { EXPECT_FALSE(box.ReadPipe(status, buf, 16, &got)); });
   while (!waiting) std::this_thread::yield();
-  box.AbortPipe(status);
+  box.AbortTransfer(status);
   reader.join();
   for (UsbHandle h : {dev, data, status}) box.Close(h);
 }
