@@ -275,7 +275,7 @@ class FlasherSilentBox(FlasherTest):
         took = time.time() - start
         self.assertEqual(5, rc, self.describe(flasher, box))
         self.assertIn("E: no byte from the box for 120 s", flasher.lines(), self.describe(flasher))
-        self.assertRegex(flasher.lines()[-1], r"^box 1: 3072 bytes, .* box silent$")
+        self.assertRegex(flasher.lines()[-1], r"^box 1: 3136 bytes, .* box silent$")
         self.assertGreaterEqual(took, 120)
 
 
