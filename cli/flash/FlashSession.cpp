@@ -49,6 +49,7 @@ double CFlashSession::Now() const {
 }
 
 void CFlashSession::RequestStop() {
+  InterlockedExchange(&m_stopRequested, 1);
   HWND h = m_hWnd;
   if (h) PostMessageA(h, kStopMsg, 0, 0);
 }
@@ -72,6 +73,8 @@ int CFlashSession::Run() {
   m_manager->SetParentInfo(m_hWnd, kEventMsg, kInProcessMsg, &m_cancel);
 
   Arm();
+  // A stop asked for before the window existed.
+  if (m_stopRequested) PostMessageA(m_hWnd, kStopMsg, 0, 0);
   MSG msg;
   while (!m_finished && GetMessageA(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);

@@ -47,7 +47,8 @@ class CFlashSession {
   double Now() const;
 
   const CFlashOptions& m_options;
-  HWND m_hWnd = nullptr;
+  HWND volatile m_hWnd = nullptr;
+  volatile LONG m_stopRequested = 0;
   CVelManager* m_manager = nullptr;
   std::unique_ptr<CBoxAnswerer> m_answerer;
   volatile int m_cancel = 0;
