@@ -61,7 +61,7 @@ int CFlashSession::Run() {
   wc.lpszClassName = kClassName;
   RegisterClassA(&wc);
   // A hidden top-level window rather than a message-only one: the library's boxes are owned
-  // by the client window, and only a real window can own them.
+  // by the client window, and an owner must be a top-level window.
   m_hWnd = CreateWindowExA(0, kClassName, "velflash", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, this);
   if (!m_hWnd) {
     std::fprintf(stderr, "velflash: cannot create the client window\n");
@@ -173,7 +173,8 @@ void CFlashSession::OnEvent(const char* text, long kind) {
       break;
     case 1:
       PrintLine("E:", line);
-      if (m_tracker) {
+      // Only the error that decides a box ends it; what the library says after that is only shown.
+      if (m_tracker && m_tracker->Result() == CDownloadTracker::kRunning) {
         m_tracker->OnError(line);
         if (m_tracker->Result() != CDownloadTracker::kRunning) EndBox(m_tracker->Result());
       }
