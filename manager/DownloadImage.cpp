@@ -59,12 +59,16 @@ CDownloadImage::Kind CDownloadImage::Scan(int digSize64K, int digSize1K) const {
   return kind;
 }
 
-std::string CDownloadImage::CheckLayout(int digSize64K, int digSize1K) const {
+std::string CDownloadImage::Walk(int digSize64K, int digSize1K, std::vector<Section>* sections,
+                                 int64_t* endOffset) const {
   char text[160];
   int64_t offset = 0;
   for (;;) {
     if (offset + kRecordSize >= static_cast<int64_t>(m_nSize)) {
-      if (offset < static_cast<int64_t>(m_nSize)) return "";  // the end record
+      if (offset < static_cast<int64_t>(m_nSize)) {  // the end record
+        if (endOffset) *endOffset = offset;
+        return "";
+      }
       std::snprintf(text, sizeof text, "Image file is truncated: no end record after offset %lld.",
                     static_cast<long long>(offset));
       return text;
@@ -78,6 +82,7 @@ std::string CDownloadImage::CheckLayout(int digSize64K, int digSize1K) const {
                     std::max<long long>(0, static_cast<long long>(m_nSize) - payload));
       return text;
     }
+    if (sections) sections->push_back(Section{offset, length});
     offset = payload + length;
   }
 }

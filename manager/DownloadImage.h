@@ -33,9 +33,20 @@ class CDownloadImage {
   // Whether [offset, offset + length) lies inside the image.
   bool Holds(int64_t offset, int64_t length) const;
 
-  // Walks the sections the way a download sends them. Empty when every payload lies inside
-  // the image and an end record follows the last section; otherwise what is wrong.
-  std::string CheckLayout(int digSize64K, int digSize1K) const;
+  // One section as a download sends it: the record's offset and the payload length.
+  struct Section {
+    int64_t offset;
+    int32_t length;
+  };
+
+  // Walks the sections the way a download sends them, appending each one found to sections
+  // (when given) and setting endOffset to where the end record starts. Empty when every
+  // payload lies inside the image and an end record follows the last section; otherwise
+  // what is wrong, and the sections before the fault are those found.
+  std::string Walk(int digSize64K, int digSize1K, std::vector<Section>* sections, int64_t* endOffset) const;
+  std::string CheckLayout(int digSize64K, int digSize1K) const {
+    return Walk(digSize64K, digSize1K, nullptr, nullptr);
+  }
 
  private:
   std::vector<unsigned char> m_block{0};

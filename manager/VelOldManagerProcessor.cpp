@@ -39,6 +39,25 @@ const char* CVelOldManagerProcessor::ErrorReportText(unsigned char code) {
   }
 }
 
+namespace {
+const struct {
+  unsigned char code;
+  const char* name;
+} kFunctions[] = {{0, nullptr},
+                  {CVelOldManagerProcessor::FUNC_PROGRAM, "FUNC_PROGRAM"},
+                  {CVelOldManagerProcessor::FUNC_DATA_DIG, "FUNC_DATA_DIG"},
+                  {CVelOldManagerProcessor::FUNC_DATA_ANAL, "FUNC_DATA_ANAL"},
+                  {CVelOldManagerProcessor::FUNC_DATA_DIGANAL, "FUNC_DATA_DIGANAL"}};
+}  // namespace
+
+unsigned char CVelOldManagerProcessor::FunctionCode(int imageKind) {
+  return imageKind > 0 && imageKind <= CDownloadImage::kDigAnal ? kFunctions[imageKind].code : 0;
+}
+
+const char* CVelOldManagerProcessor::FunctionName(int imageKind) {
+  return imageKind > 0 && imageKind <= CDownloadImage::kDigAnal ? kFunctions[imageKind].name : nullptr;
+}
+
 unsigned char CVelOldManagerProcessor::BaudCode(unsigned long baudRate) {
   switch (baudRate) {
     case 9600: return 0x01;
@@ -275,19 +294,11 @@ void CVelOldManagerProcessor::SelectFunction() {
     SendErrorMsg(layout.c_str());
     m_nImageKind = CDownloadImage::kNone;
   }
-  static const struct {
-    unsigned char code;
-    const char* text;
-  } kFunctions[] = {{0, nullptr},
-                    {FUNC_PROGRAM, "Send FUNC_PROGRAM to STB"},
-                    {FUNC_DATA_DIG, "Send FUNC_DATA_DIG to STB"},
-                    {FUNC_DATA_ANAL, "Send FUNC_DATA_ANAL to STB"},
-                    {FUNC_DATA_DIGANAL, "Send FUNC_DATA_DIGANAL to STB"}};
   if (m_nImageKind == CDownloadImage::kNone) {
     SendErrorMsg("Image file is invalid.");
   } else {
-    if (m_pPort) m_pPort->WriteByte(kFunctions[m_nImageKind].code);
-    SendEventMsg(kFunctions[m_nImageKind].text, EVENT_MESSAGE);
+    if (m_pPort) m_pPort->WriteByte(FunctionCode(m_nImageKind));
+    SendFormatted(EVENT_MESSAGE, "Send %s to STB", FunctionName(m_nImageKind));
   }
   m_nState = kWaitFuncEcho;
   ClearReceiveBuffer();

@@ -52,6 +52,10 @@ class CVelOldManagerProcessor : public CVelManagerProcessor {
 
   // The box's error report texts by code (0x51 to 0x5A; anything else is "Unknown").
   static const char* ErrorReportText(unsigned char code);
+  // The function code sent for an image kind and its name in the log ("FUNC_DATA_ANAL");
+  // 0 and null for kNone or any other value.
+  static unsigned char FunctionCode(int imageKind);
+  static const char* FunctionName(int imageKind);
   // Baud code sent after the SYNC echo for a configured rate; 0 when the rate has none.
   static unsigned char BaudCode(unsigned long baudRate);
 

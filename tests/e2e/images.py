@@ -35,3 +35,13 @@ def one_anal_section(seed=1):
 
 def program(length, seed=2):
     return section(record(program=1, length=length), payload(length, seed)) + end_record()
+
+
+def dig(unit=1):
+    """A DIG section: with the library's DIG sizes it carries no payload."""
+    return section(record(kind=1, unit=unit), b"")
+
+
+def dig_only(sections=40):
+    """Enough DIG records to pass the 2048 bytes below which the library finds no section."""
+    return b"".join(dig(i % 2) for i in range(sections)) + end_record()

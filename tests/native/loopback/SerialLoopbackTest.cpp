@@ -3,62 +3,14 @@
 // has its port closed, and the PC looks for bytes every 5 ms like the port monitor does.
 #include <gtest/gtest.h>
 
-#include <deque>
-
 #include "ImageBuilder.h"
+#include "LineHost.h"
 #include "ManagerEvents.h"
 #include "RecordingHost.h"
 #include "SerialBox.h"
 #include "VelOldManagerProcessor.h"
 
 namespace {
-
-constexpr BoxTime kPollUs = 5000;
-
-// The PC's surroundings on virtual time: writes go to the box, pauses let time pass.
-class LineHost : public RecordingHost {
- public:
-  explicit LineHost(CSerialBox& box) : m_box(box) {}
-
-  bool WriteData(const unsigned char* data, unsigned long length) override {
-    RecordingHost::WriteData(data, length);
-    if (lineOpen) m_box.Feed(data, length, now);
-    return lineOpen;
-  }
-  void Pause(unsigned int ms) override {
-    RecordingHost::Pause(ms);
-    Until(now + BoxTime(ms) * kBoxMs);
-  }
-  bool Initialize(unsigned short port, unsigned long baud) override {
-    const bool ok = RecordingHost::Initialize(port, baud);
-    Collect();
-    input.clear();  // the port is purged when it opens
-    return ok;
-  }
-  bool Uninitialize() override {
-    Collect();
-    return RecordingHost::Uninitialize();
-  }
-  // Lets time pass to t; what the box sends meanwhile reaches the PC's queue if its port is open.
-  void Until(BoxTime t) {
-    for (;;) {
-      const BoxTime next = std::min(m_box.NextEventTime(), t);
-      if (next > now) now = next;
-      Collect();
-      if (now >= t) return;
-    }
-  }
-  void Collect() {
-    const std::vector<uint8_t> out = m_box.TakeOutput(now);
-    if (lineOpen) input.insert(input.end(), out.begin(), out.end());
-  }
-
-  BoxTime now = 0;
-  std::deque<unsigned char> input;
-
- private:
-  CSerialBox& m_box;
-};
 
 class Loopback : public ::testing::Test {
  protected:
@@ -82,7 +34,7 @@ class Loopback : public ::testing::Test {
     };
     while (box->Results().size() < downloads && host->now < limit) {
       if (host->input.empty()) {
-        host->Until(host->now + kPollUs);
+        host->Until(host->now + LineHost::kPollUs);
         continue;
       }
       const unsigned char b = host->input.front();

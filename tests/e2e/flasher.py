@@ -1,0 +1,283 @@
+"""velflash under Wine on COM1 against the box simulator on the Linux end of COM2: exit
+statuses, the lines it prints, and what the box received.
+
+Environment (set by ctest): STELVAR_WINE_RUN, STELVAR_HARNESS, STELVAR_BIN, STELVAR_NATIVE_BIN.
+The case of a box that falls silent waits for the library's full 120 s timer: it runs only
+when STELVAR_SLOW_TESTS is 1, as its own ctest entry (FlasherSilentBox).
+"""
+import os
+import re
+import shlex
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+import images
+
+HARNESS = os.environ["STELVAR_HARNESS"]
+WINE_RUN = shlex.split(os.environ["STELVAR_WINE_RUN"])
+FLASHER = os.path.join(os.environ["STELVAR_BIN"], "velflash.exe")
+STBSIM = os.path.join(os.environ["STELVAR_NATIVE_BIN"], "stbsim")
+BOX_TTY = os.path.join(HARNESS, "pty", "com2")
+STAMP = re.compile(r"^\d\d:\d\d:\d\d\.\d\d\d (.*)$")
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Flasher:
+    """A running velflash whose output is collected line by line as it comes."""
+
+    def __init__(self, args):
+        self.proc = subprocess.Popen(WINE_RUN + [FLASHER] + args, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE)
+        self.raw = b""
+        self.lock = threading.Lock()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for chunk in iter(lambda: self.proc.stdout.read1(4096), b""):
+            with self.lock:
+                self.raw += chunk
+
+    def text(self):
+        with self.lock:
+            return self.raw.decode("latin-1")
+
+    def lines(self):
+        """Finished lines without their time stamps; a progress line is what follows its last \\r."""
+        out = []
+        for line in self.text().split("\n")[:-1]:
+            line = line.rstrip("\r").split("\r")[-1].rstrip()
+            m = STAMP.match(line)
+            out.append(m.group(1) if m else line)
+        return out
+
+    def wait_for(self, predicate, timeout):
+        end = time.time() + timeout
+        while time.time() < end:
+            if predicate(self):
+                return True
+            if self.proc.poll() is not None:
+                break
+            time.sleep(0.05)
+        return predicate(self)
+
+    def interrupt(self):
+        # Wine turns SIGINT into the console's Ctrl-C event.
+        self.proc.send_signal(signal.SIGINT)
+
+    def finish(self, timeout):
+        try:
+            rc = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            rc = self.proc.wait()
+        self.reader.join(5)
+        self.stderr = self.proc.stderr.read().decode("latin-1")
+        self.proc.stdout.close()
+        self.proc.stderr.close()
+        return rc
+
+
+class Box:
+    """stbsim on the far end of the line."""
+
+    def __init__(self, folder, args, timeout=60):
+        self.report_path = os.path.join(folder, "box-report.txt")
+        self.proc = subprocess.Popen([STBSIM, "--tty", BOX_TTY, "--report", self.report_path, "--timeout",
+                                      str(timeout)] + args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                     text=True)
+        time.sleep(0.2)
+
+    def finish(self, timeout=10):
+        if self.proc.poll() is None:
+            try:
+                self.proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                self.proc.terminate()
+        _, self.err = self.proc.communicate(timeout=10)
+        self.report = ""
+        if os.path.exists(self.report_path):
+            with open(self.report_path) as f:
+                self.report = f.read()
+        return self.proc.returncode
+
+
+class FlasherTest(unittest.TestCase):
+    def setUp(self):
+        for path in (FLASHER, STBSIM):
+            if not os.path.exists(path):
+                self.fail("%s is missing: build both presets first" % path)
+        self.dir = tempfile.mkdtemp(prefix="stelvar-flasher-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+
+    def image(self, data, name="box.img"):
+        path = os.path.join(self.dir, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def run_flasher(self, args, box_args=None, box_timeout=60, timeout=90):
+        box = Box(self.dir, box_args, box_timeout) if box_args is not None else None
+        flasher = Flasher(args)
+        try:
+            rc = flasher.finish(timeout)
+        finally:
+            box_rc = box.finish() if box else None
+        return rc, flasher, box, box_rc
+
+    def describe(self, flasher, box=None):
+        return "velflash:\n%s\nstderr: %s\nbox: %s\n%s" % (
+            "\n".join(flasher.lines()[-40:]), getattr(flasher, "stderr", ""), box and box.err,
+            box and box.report[-2000:])
+
+
+class FlasherDownloads(FlasherTest):
+    def test_clean_download(self):
+        data = images.one_anal_section()
+        path = self.image(data)
+        rc, flasher, box, box_rc = self.run_flasher(["--port", "1", "--baud", "115200", windows_path(path)],
+                                                    ["--pace", "--image", path])
+        lines = flasher.lines()
+        self.assertEqual(0, rc, self.describe(flasher, box))
+        self.assertEqual(0, box_rc, self.describe(flasher, box))
+        self.assertIn("image matches the file (14444 bytes)", box.report)
+        # Every library line carries a time stamp and its kind.
+        self.assertIn("N: Ready (box.img)", lines)
+        self.assertIn("N: Send FUNC_DATA_ANAL to STB", lines)
+        self.assertIn("B: Download Completed! [OK]", lines, self.describe(flasher))
+        self.assertTrue(all(STAMP.match(l) for l in flasher.text().replace("\r\n", "\n").split("\n")[:-1]
+                            if "\r" not in l), flasher.text())
+        self.assertRegex(lines[-1], r"^box 1: 14444 bytes, \d+\.\d s, downloaded$")
+        # The progress line updated itself up to the whole image.
+        progress = re.findall(r"\r *(\d+)%  (\d+) of 14444 bytes", flasher.text())
+        self.assertGreater(len(progress), 2, flasher.text())
+        self.assertEqual(("100", "14444"), progress[-1])
+
+    def test_error_report_then_the_boxs_restart(self):
+        path = self.image(images.one_anal_section(seed=3))
+        rc, flasher, box, box_rc = self.run_flasher(
+            [windows_path(path)], ["--error", "57@block:5", "--downloads", "2", "--image", path])
+        self.assertEqual(0, rc, self.describe(flasher, box))
+        self.assertEqual(0, box_rc, self.describe(flasher, box))
+        lines = flasher.lines()
+        self.assertEqual(1, lines.count("E: Checksum check"), self.describe(flasher))
+        self.assertRegex(lines[-1], r"^box 1: 14444 bytes, .* downloaded \(1 error report\)$")
+
+    def test_error_limit_gives_the_box_up(self):
+        path = self.image(images.one_anal_section(seed=3))
+        rc, flasher, box, _ = self.run_flasher(["--max-errors", "0", windows_path(path)],
+                                               ["--error", "57@block:5", "--downloads", "1"], box_timeout=20)
+        self.assertEqual(6, rc, self.describe(flasher, box))
+        self.assertRegex(flasher.lines()[-1], r"^box 1: 4160 bytes, .* too many error reports \(1 error report\)$")
+
+    def test_truncated_image_is_refused_by_the_library(self):
+        path = self.image(images.one_anal_section()[:9000])
+        rc, flasher, box, _ = self.run_flasher([windows_path(path)], ["--reply-timeout", "1500"], box_timeout=8)
+        self.assertEqual(4, rc, self.describe(flasher, box))
+        lines = flasher.lines()
+        self.assertIn("E: Image file is truncated: the section at offset 0 needs 14336 payload bytes, 8936 remain.",
+                      lines, self.describe(flasher))
+        self.assertIn("E: Image file is invalid.", lines)
+        self.assertNotIn("N: Send DataHeader", lines)
+        self.assertRegex(lines[-1], r"^box 1: 0 bytes, .* image refused$")
+
+    def test_port_without_a_device(self):
+        path = self.image(images.one_anal_section())
+        rc, flasher, _, _ = self.run_flasher(["--port", "9", windows_path(path)], timeout=60)
+        self.assertEqual(3, rc, self.describe(flasher))
+        self.assertTrue(any(l.startswith("B: Failed to open com port : \\\\.\\COM9") for l in flasher.lines()),
+                        self.describe(flasher))
+
+    def test_bad_arguments_are_refused_before_anything_opens(self):
+        path = self.image(images.one_anal_section())
+        for args, message in ((["--baud", "14400", windows_path(path)], "rate 14400 is not one the box knows"),
+                              (["--port", "256", windows_path(path)], "port 256 is outside 1-255"),
+                              ([windows_path(path + ".missing")], "cannot be opened")):
+            rc, flasher, _, _ = self.run_flasher(args, timeout=60)
+            self.assertEqual(2, rc, self.describe(flasher))
+            self.assertIn(message, flasher.stderr)
+            self.assertEqual("", flasher.text())
+
+    def test_line_mode_serves_two_boxes_in_a_row(self):
+        path = self.image(images.program(5000))
+        box = Box(self.dir, ["--downloads", "2", "--image", path], 60)
+        flasher = Flasher(["--each", windows_path(path)])
+        done = lambda f: sum(1 for l in f.lines() if l.startswith("box ") and "downloaded" in l) >= 2
+        try:
+            served = flasher.wait_for(done, 60)
+            # Armed again for a third box, then stopped between boxes.
+            flasher.wait_for(lambda f: "N: box 3: waiting for the box" in f.lines(), 10)
+            flasher.interrupt()
+            rc = flasher.finish(30)
+        finally:
+            box_rc = box.finish()
+        self.assertTrue(served, self.describe(flasher, box))
+        self.assertEqual(0, rc, self.describe(flasher, box))
+        self.assertEqual(0, box_rc, self.describe(flasher, box))
+        summaries = [l for l in flasher.lines() if l.startswith("box ")]
+        self.assertRegex(summaries[0], r"^box 1: 5108 bytes, \d+\.\d s, downloaded$")
+        self.assertRegex(summaries[1], r"^box 2: 5108 bytes, \d+\.\d s, downloaded$")
+        self.assertEqual("2 box(es) served", flasher.lines()[-1])
+
+    def test_ctrl_c_in_the_middle_is_honoured_by_the_library(self):
+        path = self.image(images.one_anal_section())
+        box = Box(self.dir, ["--pace"], 30)
+        flasher = Flasher(["--baud", "9600", windows_path(path)])
+        try:
+            started = flasher.wait_for(lambda f: "N: Start Downloading..." in f.lines(), 30)
+            time.sleep(1)
+            flasher.interrupt()
+            rc = flasher.finish(30)
+        finally:
+            box.finish(2)
+        self.assertTrue(started, self.describe(flasher, box))
+        self.assertEqual(130, rc, self.describe(flasher, box))
+        lines = flasher.lines()
+        self.assertIn("N: the library cancelled the download", lines, self.describe(flasher))
+        self.assertIn("N: Canceled...", lines)
+        self.assertRegex(lines[-1], r"^box 1: \d+ bytes, .* stopped$")
+
+    def test_ctrl_c_when_the_box_no_longer_answers(self):
+        path = self.image(images.one_anal_section())
+        box = Box(self.dir, ["--stop-after", "2"], 30)
+        flasher = Flasher([windows_path(path)])
+        try:
+            stalled = flasher.wait_for(lambda f: "N: Start Downloading..." in f.lines(), 30)
+            time.sleep(1)
+            flasher.interrupt()
+            start = time.time()
+            rc = flasher.finish(30)
+            took = time.time() - start
+        finally:
+            box.finish(2)
+        self.assertTrue(stalled, self.describe(flasher, box))
+        self.assertEqual(130, rc, self.describe(flasher, box))
+        self.assertIn("N: the box did not answer within a second: transfer stopped", flasher.lines(),
+                      self.describe(flasher))
+        self.assertLess(took, 10)
+
+
+@unittest.skipUnless(os.environ.get("STELVAR_SLOW_TESTS", "1") == "1", "slow tests disabled")
+class FlasherSilentBox(FlasherTest):
+    def test_a_box_that_falls_silent_ends_with_its_status_after_the_librarys_timer(self):
+        path = self.image(images.one_anal_section())
+        start = time.time()
+        rc, flasher, box, _ = self.run_flasher([windows_path(path)], ["--stop-after", "3"], box_timeout=150,
+                                               timeout=200)
+        took = time.time() - start
+        self.assertEqual(5, rc, self.describe(flasher, box))
+        self.assertIn("E: no byte from the box for 120 s", flasher.lines(), self.describe(flasher))
+        self.assertRegex(flasher.lines()[-1], r"^box 1: 3136 bytes, .* box silent$")
+        self.assertGreaterEqual(took, 120)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
