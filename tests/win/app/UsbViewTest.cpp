@@ -353,3 +353,18 @@ TEST_F(UsbView, CancelledFileDialogAddsTheSelectionLineAndLongNamesShowInFull) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UsbView, SwitchingBackWhileTheStatusThreadWaitsInAReadIsPrompt) {
+  // Connected and no record queued: the status thread waits in its read of the pipe.
+  PumpFor(300);
+  ASSERT_TRUE(view->StatusThread().IsRunning());
+  const DWORD before = GetTickCount();
+  frame->SwitchMode(CMainFrame::kSerialMode);
+  EXPECT_LT(GetTickCount() - before, 5000u);
+  EXPECT_EQ("CVelManView", ClassOf(Pane(1)));
+  EXPECT_EQ(0, g_stateMessageShown);
+}
+
+}  // namespace
