@@ -3,7 +3,6 @@
 #include <functional>
 #include <utility>
 
-#include "ProgressWnd.h"
 
 namespace {
 
@@ -15,6 +14,7 @@ const POINT kUsbHotSpot = {244, 99};  // the banner's "USB" hot spot
 const int kFileButton = 1049;
 const int kDownloadButton = 1037;
 const int kPathEdit = 1047;
+const int kMessageList = 1058;
 const int kDialogFileEdit = 0x47C;
 const int kDialogFileCombo = 0x480;
 
@@ -50,10 +50,8 @@ void Click(HWND hButton) {
                reinterpret_cast<LPARAM>(hButton));
 }
 
-int BarPos(HWND hView, const char* name) {
-  HWND hBar = FindWindowExA(hView, nullptr, nullptr, name);
-  auto* bar = dynamic_cast<CProgressWnd*>(CWnd::FromHandlePermanent(hBar));
-  return bar ? bar->m_nPos : 0;
+bool HasLine(HWND hList, const char* line) {
+  return SendMessageA(hList, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(line)) != LB_ERR;
 }
 
 }  // namespace
@@ -89,7 +87,7 @@ void CDemoDriver::Run() {
     Phase("failed: no main window");
     return;
   }
-  Sleep(2000);  // the rounded outline, as a person would see it
+  Sleep(4000);  // the start and the rounded outline first, as a person would see them
   HWND hTop = nullptr;
   for (HWND h = GetWindow(hFrame, GW_CHILD); h && !hTop; h = GetWindow(h, GW_HWNDNEXT)) {
     RECT r;
@@ -138,13 +136,17 @@ void CDemoDriver::Run() {
   Sleep(1000);
 
   Click(GetDlgItem(hView, kDownloadButton));
+  // Each phase is reported halfway through, when its bar stands near the middle.
+  HWND hList = GetDlgItem(hView, kMessageList);
   const char* const phases[] = {"download", "erase", "write"};
-  const char* const bars[] = {"DownloadProgressWnd", "EraseProgressWnd", "WriteProgressWnd"};
+  const char* const lines[] = {"Download Start", "Erase Flash", "Writing in Flash"};
+  const DWORD halfway[] = {1500, 2000, 2000};
   for (int i = 0; i < 3; ++i) {
-    if (!WaitFor([&] { return BarPos(hView, bars[i]) >= 40; }, 60000)) {
+    if (!WaitFor([&] { return HasLine(hList, lines[i]); }, 60000)) {
       Phase("failed: no progress");
       return;
     }
+    Sleep(halfway[i]);
     Phase(phases[i]);
   }
   WaitFor([&] { return IsWindowEnabled(GetDlgItem(hView, kDownloadButton)) != FALSE; }, 60000);
