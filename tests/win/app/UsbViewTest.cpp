@@ -348,6 +348,8 @@ TEST_F(UsbView, CancelledFileDialogAddsTheSelectionLineAndLongNamesShowInFull) {
   TempFile file("usbview-a-name-much-longer-than-thirty-seven-characters.img");
   ChooseFile(file.path());
   EXPECT_EQ("'usbview-a-name-much-longer-than-thirty-seven-characters.img' is selected", Lines().back());
+  // Wider than the list: it scrolls sideways to the end of the line.
+  EXPECT_GT(SendMessageA(Item(IDC_USB_MESSAGES), LB_GETHORIZONTALEXTENT, 0, 0), 343);
   ChooseFile("");
   EXPECT_EQ("'usbview-a-name-much-longer-than-thirty-seven-characters.img' is selected", Lines().back());
 }
