@@ -29,6 +29,12 @@
 #define IDC_TIME_LABEL 1034
 #define IDC_CANCEL_TRANSFER 1035
 
+// Controls of the USB download view (template IDD_USB_VIEW).
+#define IDC_USB_DOWNLOAD 1037
+#define IDC_USB_PATH 1047
+#define IDC_USB_FILE 1049
+#define IDC_USB_MESSAGES 1058
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif

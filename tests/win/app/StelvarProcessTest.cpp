@@ -315,3 +315,115 @@ TEST_F(StelvarExe, ADocumentOnTheCommandLineMustOpenTheTitleNeverShowsIt) {
   GetWindowTextA(hFrame, title, sizeof title);
   EXPECT_STREQ(kTitle, title);
 }
+
+namespace {
+
+// The work pane of the splitter, once it is the USB view (it has the File button).
+HWND UsbView(HWND hFrame, DWORD timeoutMs) {
+  HWND hView = nullptr;
+  WaitFor(
+      [&] {
+        hView = GetDlgItem(GetDlgItem(hFrame, 0xE900), 0xE901);
+        return hView && GetDlgItem(hView, 1049);
+      },
+      timeoutMs);
+  return hView && GetDlgItem(hView, 1049) ? hView : nullptr;
+}
+
+void ClickHotSpot(HWND hFrame, int x, int y) {
+  HWND hTop = TopView(hFrame);
+  PostMessageA(hTop, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  PostMessageA(hTop, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+std::vector<std::string> ListLines(HWND hList) {
+  std::vector<std::string> lines;
+  const LRESULT count = SendMessageA(hList, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    // Read wide: the list keeps its lines wide, and only the wide form crosses processes whole.
+    wchar_t wide[512] = L"";
+    if (SendMessageW(hList, LB_GETTEXTLEN, i, 0) < 512) SendMessageW(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+    char text[1024] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    lines.push_back(text);
+  }
+  return lines;
+}
+
+std::string Text(HWND hWnd) {
+  char text[512] = "";
+  DWORD_PTR n = 0;
+  SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, &n);
+  return text;
+}
+
+const char kSettingsKey[] = "Software\\Korvantex\\Stelvar V1.0.2\\Setting";
+
+bool ReadLastDir(std::string& value) {
+  char data[512] = "";
+  DWORD size = sizeof data;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  const bool ok = RegQueryValueExA(key, "Last Dir", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  value = data;
+  return ok;
+}
+
+}  // namespace
+
+TEST_F(StelvarExe, UsbModeWithNoBoxWaitsSelectsNothingCannotOpenNoFileAndSwitchesBackPromptly) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                                           nullptr));
+  RegSetValueExA(key, "Last Dir", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\before"), 10);
+  RegCloseKey(key);
+
+  StelvarProcess stelvar;
+  HWND hFrame = stelvar.MainWindow();
+  ASSERT_NE(nullptr, hFrame);
+  ClickHotSpot(hFrame, 244, 99);  // "USB"
+  HWND hView = UsbView(hFrame, 10000);
+  ASSERT_NE(nullptr, hView);
+  const DWORD switched = GetTickCount();
+  HWND hList = GetDlgItem(hView, 1058);
+  ASSERT_TRUE(WaitFor([&] { return ListLines(hList) == std::vector<std::string>{"Waiting"}; }, 8000))
+      << SendMessageA(hList, LB_GETCOUNT, 0, 0) << " lines, first: " << (ListLines(hList).empty() ? "" : ListLines(hList)[0]);
+  const DWORD waited = GetTickCount() - switched;
+  EXPECT_LT(waited, 4000u);
+
+  // File, then Cancel: the line names the empty selection.
+  PostMessageA(hView, WM_COMMAND, MAKEWPARAM(1049, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hView, 1049)));
+  std::vector<HWND> dialogs;
+  ASSERT_TRUE(WaitFor([&] { return !(dialogs = WindowsOf(stelvar.Pid(), "#32770")).empty(); }, 10000));
+  PostMessageA(dialogs[0], WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return ListLines(hList).size() == 2; }, 5000));
+  EXPECT_EQ("'' is selected", ListLines(hList)[1]);
+
+  // Download with no file: "Last Dir" is written empty, then the box.
+  ASSERT_TRUE(WaitFor([&] { return WindowsOf(stelvar.Pid(), "#32770").empty(); }, 5000));
+  PostMessageA(hView, WM_COMMAND, MAKEWPARAM(1037, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hView, 1037)));
+  ASSERT_TRUE(WaitFor([&] { return !(dialogs = WindowsOf(stelvar.Pid(), "#32770")).empty(); }, 10000));
+  std::string text;
+  WaitFor([&] { return !(text = Text(GetDlgItem(dialogs[0], 0xFFFF))).empty(); }, 5000);
+  EXPECT_EQ("Can't open  file!!!", text);
+  EXPECT_EQ("Stelvar V1.0.2", Text(dialogs[0]));
+  std::string lastDir = "unread";
+  EXPECT_TRUE(ReadLastDir(lastDir));
+  EXPECT_EQ("", lastDir);
+  PostMessageA(dialogs[0], WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return WindowsOf(stelvar.Pid(), "#32770").empty(); }, 5000));
+
+  // Back to serial mode: the status thread is stopped within its 5 s.
+  const DWORD before = GetTickCount();
+  ClickHotSpot(hFrame, 65, 99);  // "Serial"
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        HWND hWork = GetDlgItem(GetDlgItem(hFrame, 0xE900), 0xE901);
+        return hWork && !GetDlgItem(hWork, 1049);
+      },
+      10000));
+  EXPECT_LT(GetTickCount() - before, 5000u);
+  PostMessageA(hFrame, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(stelvar.Ended(15000));
+}
