@@ -20,6 +20,7 @@
 //     wait-progress P [S]   until the bar shows at least P percent
 //     wait-log TEXT [S]     until a log line starts with TEXT
 //     wait-idle [S]         until the view is idle
+//     wait-box [S]          until the program shows a message box (left open)
 //     state                 print the buttons, Close and the faces
 //     reset | cancel        post the button's command to the view; prints how long it took
 //     try-close             post the Close system command; prints whether the program is still there
@@ -381,9 +382,15 @@ class Driver {
         owner == m_frame ? "owner frame" : "owner other");
   }
 
+  // The main window, and the program's message box with it when one is shown.
   bool Snap(const std::string& file) {
     RECT r;
     GetWindowRect(m_frame, &r);
+    if (HWND box = BoxOf()) {
+      RECT b;
+      GetWindowRect(box, &b);
+      UnionRect(&r, &r, &b);
+    }
     const int w = r.right - r.left, h = r.bottom - r.top;
     std::vector<COLORREF> pixels = Grab(r.left, r.top, w, h);
     const int stride = (w * 3 + 3) & ~3;
@@ -506,6 +513,13 @@ int main(int argc, char** argv) {
                },
                seconds(30), 20) ||
            d.Fail(("no log line " + text).c_str());
+    } else if (step == "wait-box") {
+      HWND box = nullptr;
+      ok = WaitFor([&] { return (box = d.BoxOf()) != nullptr; }, seconds(60), 10) || d.Fail("no message box");
+      if (ok) {
+        Sleep(200);  // drawn
+        d.PrintBox(box);
+      }
     } else if (step == "state") {
       d.PrintState();
     } else if (step == "reset" || step == "cancel") {
