@@ -225,14 +225,61 @@ TEST_F(Shell, SetBusyReachesTheUsbLeftMenuInUsbMode) {
   EXPECT_FALSE(static_cast<CVelUSBLeftMenuView*>(Pane(0))->IsBusy());
 }
 
+namespace {
+
+// Closes the dialogs this process shows (the library's modal about box) while it lives, and
+// counts them.
+class DialogCloser {
+ public:
+  DialogCloser() : m_hThread(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
+  ~DialogCloser() {
+    m_stop = 1;
+    WaitForSingleObject(m_hThread, 5000);
+    CloseHandle(m_hThread);
+  }
+  LONG closed() const { return m_closed; }
+
+ private:
+  static DWORD WINAPI Run(LPVOID param) {
+    auto* self = static_cast<DialogCloser*>(param);
+    std::vector<HWND> seen;
+    while (!self->m_stop) {
+      for (HWND h = FindWindowExA(nullptr, nullptr, "#32770", nullptr); h;
+           h = FindWindowExA(nullptr, h, "#32770", nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        if (pid != GetCurrentProcessId() || !IsWindowVisible(h)) continue;
+        bool known = false;
+        for (HWND s : seen) known |= s == h;
+        if (!known) {
+          seen.push_back(h);
+          InterlockedIncrement(&self->m_closed);
+        }
+        PostMessageA(h, WM_COMMAND, IDOK, 0);
+      }
+      Sleep(20);
+    }
+    return 0;
+  }
+  HANDLE m_hThread;
+  volatile LONG m_stop = 0;
+  volatile LONG m_closed = 0;
+};
+
+}  // namespace
+
 TEST_F(Shell, F1SendsShowAboutToTheWorkPaneWhereverTheFocusIs) {
   SentMessageRecorder about(WM_SHOW_ABOUT);
+  // The serial view answers with the library's modal about box.
+  DialogCloser closer;
+  // One at a time: keys posted while the box is up go to the box's own loop.
   for (HWND hTarget : {Pane(1)->m_hWnd, frame->m_pTopView->m_hWnd, Pane(0)->m_hWnd}) {
     PostMessageA(hTarget, WM_KEYDOWN, VK_F1, 1);
     PostMessageA(hTarget, WM_KEYUP, VK_F1, 0xC0000001);
+    PumpFor(200);
   }
-  PumpFor(100);
   EXPECT_EQ((std::vector<HWND>(3, Pane(1)->m_hWnd)), about.targets);
+  EXPECT_EQ(3, closer.closed());
 
   // In USB mode the USB view gets it (and does nothing with it).
   frame->SwitchMode(1);
