@@ -95,7 +95,11 @@ std::string ClassOf(HWND hWnd) {
 class Driver {
  public:
   ~Driver() {
-    if (m_pi.hProcess && WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_pi.hProcess, 99);
+    if (m_pi.hProcess && WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(m_pi.hProcess, 99);
+      WaitForSingleObject(m_pi.hProcess, 10000);
+    }
+    if (m_movedCursor) SetCursorPos(m_cursor.x, m_cursor.y);
   }
 
   bool Start() {
@@ -112,8 +116,9 @@ class Driver {
             30, 20))
       return Fail("no main window");
     WaitForInputIdle(m_pi.hProcess, 20000);
-    // The pointer away from the window, so no button shows its hover face.
-    SetCursorPos(0, 0);
+    // The pointer away from the window, so no button shows its hover face; put back at the end.
+    m_movedCursor = GetCursorPos(&m_cursor) != FALSE;
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     HWND splitter = GetDlgItem(m_frame, 0xE900);
     if (!WaitFor(
             [&] {
@@ -469,6 +474,8 @@ class Driver {
 
   PROCESS_INFORMATION m_pi{};
   HMODULE m_resources = nullptr;
+  POINT m_cursor{};
+  bool m_movedCursor = false;
 };
 
 }  // namespace
