@@ -247,9 +247,10 @@ void CVelManView::UpdateTimeDisplay(const char* text) {
   const uint32_t sent = CTransferTimeText::ParseEventNumber(text);
   const COleDateTimeSpan span = COleDateTime::GetCurrentTime() - m_tStart;
   const CTransferTimeText::Update update = CTransferTimeText::Compute(sent, m_dwTotalSize, span.GetTotalDays());
-  m_wndProgress.SetPos(update.percent);
+  // Every byte of the box brings a progress event; the bar is repainted only when it moves.
+  if (update.percent != m_wndProgress.m_nPos) m_wndProgress.SetPos(update.percent);
   if (update.elapsed == 0) return;
-  m_strTime = update.text;
+  SetTimeText(update.text);
   if (update.elapsed % 60 != g_lastDrawnSecond) {
     g_lastDrawnSecond = update.elapsed % 60;
     InvalidateRect(&kTimeRect, TRUE);
@@ -258,9 +259,17 @@ void CVelManView::UpdateTimeDisplay(const char* text) {
 
 void CVelManView::ResetTimeDisplay() {
   m_wndProgress.SetPos(0);
-  m_strTime = CTransferTimeText::kResetText;
+  SetTimeText(CTransferTimeText::kResetText);
   m_dwTotalSize = 0;
   InvalidateRect(&kTimeRect, TRUE);
+}
+
+void CVelManView::SetTimeText(const std::string& text) {
+  if (text == m_strTime) return;
+  m_strTime = text;
+  // The view's own window text carries the time text too: it is drawn, not a control, and
+  // this is how a tester or an accessibility tool outside the program can read it.
+  if (m_hWnd) ::SetWindowTextA(m_hWnd, m_strTime.c_str());
 }
 
 void CVelManView::SetBusy(BOOL bBusy) {

@@ -79,6 +79,8 @@ class CVelManView : public CFormView {
   void RefreshPortInfo();
   void ResetTimeDisplay();
   void UpdateTimeDisplay(const char* text);
+  // Stores the time text and mirrors it into the view's window text.
+  void SetTimeText(const std::string& text);
   void AddLog(const char* text);
   void SetBusy(BOOL bBusy);
   // The library did not confirm a cancel in time: stop, log, re-arm the same file, beep.

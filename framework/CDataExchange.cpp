@@ -15,6 +15,13 @@ std::string ControlText(HWND hCtl) {
   return std::string(buf.data(), n > 0 ? static_cast<size_t>(n) : 0);
 }
 
+// Sets a control's text only when it differs: an unchanged text is not set again, so the
+// control is neither invalidated nor repainted (a form that shows its members after every
+// event of a transfer would otherwise repaint all its edits each time).
+void SetControlText(HWND hCtl, const std::string& text) {
+  if (ControlText(hCtl) != text) SetWindowTextA(hCtl, text.c_str());
+}
+
 // Parses a whole decimal number (blanks around it allowed); false when the text is not one.
 bool ParseNumber(const std::string& text, bool allowNegative, long long& out) {
   const char* p = text.c_str();
@@ -35,7 +42,7 @@ void ExchangeNumber(CDataExchange* pDX, int nIDC, T& value, long long lo, long l
   HWND hCtl = pDX->PrepareCtrl(nIDC);
   if (!hCtl) return;
   if (!pDX->m_bSaveAndValidate) {
-    SetWindowTextA(hCtl, std::to_string(value).c_str());
+    SetControlText(hCtl, std::to_string(value));
     return;
   }
   long long v = 0;
@@ -73,7 +80,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value) {
   if (pDX->m_bSaveAndValidate)
     value = ControlText(hCtl);
   else
-    SetWindowTextA(hCtl, value.c_str());
+    SetControlText(hCtl, value);
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value) { ExchangeNumber(pDX, nIDC, value, INT_MIN, INT_MAX); }

@@ -89,6 +89,23 @@ class StelvarProcess {
         timeoutMs);
     // Shown is not yet laid out: wait until start-up has finished and the program waits for input.
     if (hWnd) WaitForInputIdle(m_pi.hProcess, timeoutMs);
+    // Wine may report input idle at a message peek early in start-up: wait for the layout too.
+    if (hWnd)
+      WaitFor(
+          [&] {
+            RECT client;
+            GetClientRect(hWnd, &client);
+            bool bottomShown = false;  // the last view start-up shows
+            for (HWND h = GetWindow(hWnd, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+              RECT r;
+              GetWindowRect(h, &r);
+              MapWindowPoints(nullptr, hWnd, reinterpret_cast<POINT*>(&r), 2);
+              bottomShown |= r.top == 449 && r.bottom == 500 && IsWindowVisible(h);
+            }
+            return client.right == 700 && client.bottom == 500 && bottomShown &&
+                   IsWindowVisible(GetDlgItem(GetDlgItem(hWnd, 0xE900), 0xE901)) != FALSE;
+          },
+          5000);
     return hWnd;
   }
   bool Ended(DWORD timeoutMs) { return WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0; }

@@ -244,6 +244,16 @@ TEST(FormView, IsAChildDialogOfItsTemplateWithDataExchangeBothWays) {
   EXPECT_EQ("4000000000", ItemText(form, 1003));
   EXPECT_EQ(GetDlgItem(form->m_hWnd, 1001), form->m_edit.m_hWnd);
 
+  // Showing unchanged members leaves the controls alone: nothing to repaint.
+  ShowWindow(parent.m_hWnd, SW_SHOWNA);
+  UpdateWindow(parent.m_hWnd);
+  for (int id : {1001, 1002, 1003}) ValidateRect(GetDlgItem(form->m_hWnd, id), nullptr);
+  form->UpdateData(FALSE);
+  for (int id : {1001, 1002, 1003}) EXPECT_FALSE(GetUpdateRect(GetDlgItem(form->m_hWnd, id), nullptr, FALSE)) << id;
+  form->m_number = 43;
+  form->UpdateData(FALSE);
+  EXPECT_EQ("43", ItemText(form, 1002));
+
   SetDlgItemTextA(form->m_hWnd, 1001, "world");
   SetDlgItemTextA(form->m_hWnd, 1002, " -7 ");
   SetDlgItemTextA(form->m_hWnd, 1003, "12");

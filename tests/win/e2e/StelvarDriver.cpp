@@ -1,0 +1,562 @@
+// Drives Stelvar.exe from outside the way a person's clicks arrive, and prints what it sees.
+//
+// It starts the program as its own process, finds the serial download view by its controls,
+// posts button commands to the view, fills in and confirms the real file-open dialog, presses
+// OK on the library's message boxes, and reads back what anything outside can read: control
+// texts and states, list-box lines, the view's time text (its window text), the progress
+// bar's and the buttons' pixels, the registry. Steps run in the order given; each prints
+// lines that the driving script checks:
+//
+//   state: idle|busy      (buttons' visible/enabled flags and faces, Close greyed or not)
+//   box TEXT | CAPTION | owner frame|other    busy T|idle T    progress P    time TEXT
+//   log LINE    path TEXT    lastfile TEXT    exit CODE    snap FILE    error WHAT
+//
+//   stelvar_driver STEP...
+//     start                 start Stelvar.exe and find its serial view
+//     pick PATH             press the file button and choose PATH in the Open dialog
+//     watch [S]             follow a download to its completion box (pressed) and idle; S: timeout
+//     watch-quiet [S]       the same without reading the bar and the time text (for measurements)
+//     wait-busy [S]         until the view turns busy
+//     wait-progress P [S]   until the bar shows at least P percent
+//     wait-log TEXT [S]     until a log line starts with TEXT
+//     wait-idle [S]         until the view is idle
+//     wait-box [S]          until the program shows a message box (left open)
+//     state                 print the buttons, Close and the faces
+//     reset | cancel        post the button's command to the view; prints how long it took
+//     try-close             post the Close system command; prints whether the program is still there
+//     close                 post the Close system command and wait for the program to end
+//     log | path | lastfile | time | progress    print it
+//     snap FILE             write the window's pixels to FILE (24-bit BMP)
+//     sleep MS
+#include <windows.h>
+
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kTitle[] = "Stelvar v1.0.2";
+const char kFrameClass[] = "Stelvar.Frame";
+const int kSelectFile = 1020, kConfigPort = 1026, kFilePath = 1027, kLog = 1031, kReset = 1033, kCancel = 1035;
+// Progress window: bar colour XOR the view's background (the bar is drawn XOR over it).
+const char kResetTime[] = "0 min. 0 sec. / 0 min. 0 sec.";
+const COLORREF kBarMixed = RGB(206 ^ 100, 219 ^ 100, 234 ^ 10);
+
+DWORD g_start = GetTickCount();
+double Now() { return (GetTickCount() - g_start) / 1000.0; }
+
+void Out(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  std::vprintf(fmt, args);
+  va_end(args);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+bool WaitFor(const std::function<bool()>& done, double seconds, DWORD pollMs = 5) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > seconds * 1000) return false;
+    Sleep(pollMs);
+  }
+  return true;
+}
+
+std::string BinDir() {
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string dir = path;
+  return dir.substr(0, dir.find_last_of('\\') + 1);
+}
+
+// Text of a window of another process, through WM_GETTEXT (marshalled across processes).
+std::string TextOf(HWND hWnd) {
+  char text[1024] = "";
+  DWORD_PTR n = 0;
+  if (!hWnd || !SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                    2000, &n))
+    return "";
+  return std::string(text, n);
+}
+
+std::string ClassOf(HWND hWnd) {
+  char cls[64] = "";
+  GetClassNameA(hWnd, cls, sizeof cls);
+  return cls;
+}
+
+class Driver {
+ public:
+  ~Driver() {
+    if (m_pi.hProcess && WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(m_pi.hProcess, 99);
+      WaitForSingleObject(m_pi.hProcess, 10000);
+    }
+    if (m_movedCursor) SetCursorPos(m_cursor.x, m_cursor.y);
+  }
+
+  bool Start() {
+    std::string cmd = "\"" + BinDir() + "Stelvar.exe\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
+      return Fail("Stelvar.exe did not start");
+    if (!WaitFor(
+            [&] {
+              m_frame = FindOwn(kFrameClass, kTitle);
+              return m_frame && IsWindowVisible(m_frame);
+            },
+            30, 20))
+      return Fail("no main window");
+    WaitForInputIdle(m_pi.hProcess, 20000);
+    // The pointer away from the window, so no button shows its hover face; put back at the end.
+    m_movedCursor = GetCursorPos(&m_cursor) != FALSE;
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    HWND splitter = GetDlgItem(m_frame, 0xE900);
+    if (!WaitFor(
+            [&] {
+              m_view = nullptr;
+              for (HWND h = GetWindow(splitter, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+                if (GetDlgItem(h, kSelectFile)) m_view = h;
+              return m_view != nullptr;
+            },
+            10, 20))
+      return Fail("no serial view");
+    // Shown and laid out; give the first paint time to reach the screen.
+    Sleep(500);
+    Out("started %.3f", Now());
+    return true;
+  }
+
+  HWND Item(int id) const { return GetDlgItem(m_view, id); }
+  bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
+  bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+  // Busy: the cancel button stands where Reset was.
+  bool Busy() const { return Visible(kCancel) && !Visible(kReset); }
+  bool Idle() const { return Visible(kReset) && !Visible(kCancel) && Enabled(kSelectFile); }
+  bool Alive() const { return WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
+  std::string Time() const { return TextOf(m_view); }
+
+  void Click(int id) { PostMessageA(m_view, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id))); }
+
+  std::vector<std::string> Log() const {
+    std::vector<std::string> lines;
+    HWND list = Item(kLog);
+    DWORD_PTR count = 0;
+    SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+    for (DWORD_PTR i = 0; i < count; ++i) {
+      // Read as wide text, which Wine marshals across processes; shown again in the ANSI code page.
+      DWORD_PTR len = 0;
+      SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 2000, &len);
+      std::vector<wchar_t> wide(len + 16, L'\0');
+      DWORD_PTR got = 0;
+      SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()), SMTO_ABORTIFHUNG, 2000, &got);
+      char text[2048] = "";
+      if (got != static_cast<DWORD_PTR>(LB_ERR))
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text, sizeof text, nullptr, nullptr);
+      lines.push_back(text);
+    }
+    return lines;
+  }
+
+  // The bar's percentage from its pixels: how far the bar colour reaches along its top and
+  // bottom rows (the centred percentage text may cover one of them), then the position
+  // whose bar ends there.
+  int ProgressPercent() const {
+    HWND bar = FindWindowExA(m_view, nullptr, nullptr, "SNProgressWnd");
+    if (!bar) return -1;
+    RECT r;
+    GetClientRect(bar, &r);
+    POINT origin = {0, 0};
+    ClientToScreen(bar, &origin);
+    const int w = r.right, h = r.bottom;
+    if (w <= 0 || h < 3) return -1;
+    std::vector<COLORREF> pixels = Grab(origin.x, origin.y, w, h);
+    int reach = 0;
+    for (int y : {1, h - 2})
+      for (int x = 1; x < w; ++x)
+        if (pixels[static_cast<size_t>(y) * w + x] == kBarMixed && x + 1 > reach) reach = x + 1;
+    if (reach == 0) return 0;
+    const int right = reach + 1;  // the bar's outline column follows its last inner column
+    for (int p = 0; p <= 100; ++p)
+      if (static_cast<int>(static_cast<float>(w) * (p / 100.0f)) >= right) return p;
+    return 100;
+  }
+
+  // Pixels of a screen rectangle, as COLORREFs row by row.
+  static std::vector<COLORREF> Grab(int x, int y, int w, int h) {
+    std::vector<COLORREF> pixels(static_cast<size_t>(w) * h);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, w, h, screen, x, y, SRCCOPY);
+    GdiFlush();
+    const unsigned char* p = static_cast<const unsigned char*>(bits);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = RGB(p[4 * i + 2], p[4 * i + 1], p[4 * i]);
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+  }
+
+  // Which of the candidate bitmaps the button shows: the one whose opaque pixels match most.
+  std::string Face(int id, std::initializer_list<int> candidates) {
+    HWND button = Item(id);
+    RECT r;
+    GetClientRect(button, &r);
+    POINT origin = {0, 0};
+    ClientToScreen(button, &origin);
+    std::vector<COLORREF> shown = Grab(origin.x, origin.y, r.right, r.bottom);
+    const COLORREF transparent = GetSysColor(COLOR_BTNFACE) + 0x1E1E1E;
+    int best = 0;
+    double bestScore = 0;
+    for (int bitmap : candidates) {
+      int bw = 0, bh = 0;
+      std::vector<COLORREF> face = Bitmap(bitmap, bw, bh);
+      const int ox = (r.right - bw) / 2, oy = (r.bottom - bh) / 2;
+      int opaque = 0, same = 0;
+      for (int y = 0; y < bh; ++y)
+        for (int x = 0; x < bw; ++x) {
+          const COLORREF c = face[static_cast<size_t>(y) * bw + x];
+          const int sx = x + ox, sy = y + oy;
+          if (c == transparent || sx < 0 || sy < 0 || sx >= r.right || sy >= r.bottom) continue;
+          ++opaque;
+          same += shown[static_cast<size_t>(sy) * r.right + sx] == c;
+        }
+      const double score = opaque ? static_cast<double>(same) / opaque : 0;
+      if (score > bestScore) bestScore = score, best = bitmap;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%d(%.2f)", best, bestScore);
+    return text;
+  }
+
+  // A bitmap of the program's resources as COLORREFs.
+  std::vector<COLORREF> Bitmap(int id, int& w, int& h) {
+    if (!m_resources)
+      m_resources = LoadLibraryExA((BinDir() + "Stelvar.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(m_resources, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
+    BITMAP info{};
+    GetObjectA(bitmap, sizeof info, &info);
+    w = info.bmWidth;
+    h = info.bmHeight;
+    std::vector<COLORREF> pixels(static_cast<size_t>(w) * h);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    std::vector<unsigned char> bits(pixels.size() * 4);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, h, bits.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(bitmap);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = RGB(bits[4 * i + 2], bits[4 * i + 1], bits[4 * i]);
+    return pixels;
+  }
+
+  void PrintState() {
+    auto flags = [&](int id) {
+      return std::string(Visible(id) ? "visible" : "hidden") + "," + (Enabled(id) ? "enabled" : "disabled");
+    };
+    std::string faces = "1026=" + Face(kConfigPort, {221, 224, 235}) + " 1020=" + Face(kSelectFile, {220, 225, 233});
+    if (Visible(kReset)) faces += " 1033=" + Face(kReset, {229, 228});
+    if (Visible(kCancel)) faces += " 1035=" + Face(kCancel, {210, 227});
+    Out("state %s 1026=%s 1020=%s 1033=%s 1035=%s 1031=%s close=%s", Busy() ? "busy" : Idle() ? "idle" : "between",
+        flags(kConfigPort).c_str(), flags(kSelectFile).c_str(), flags(kReset).c_str(), flags(kCancel).c_str(),
+        flags(kLog).c_str(), CloseState());
+    Out("faces %s", faces.c_str());
+  }
+
+  // Close in the frame's system menu; the menu lives in the program, so this may not be readable.
+  const char* CloseState() {
+    HMENU menu = GetSystemMenu(m_frame, FALSE);
+    const UINT state = menu ? GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) : static_cast<UINT>(-1);
+    if (state == static_cast<UINT>(-1)) return "unknown";
+    return state & (MF_GRAYED | MF_DISABLED) ? "greyed" : "enabled";
+  }
+
+  bool Pick(const std::string& path) {
+    Click(kSelectFile);
+    HWND dialog = nullptr;
+    if (!WaitFor([&] { return (dialog = FindOwn("#32770", "Open")) != nullptr && IsWindowVisible(dialog); }, 15, 20))
+      return Fail("no Open dialog");
+    HWND name = nullptr;
+    WaitFor(
+        [&] {
+          HWND combo = GetDlgItem(dialog, 0x47C);  // cmb13, the Explorer dialog's name box
+          name = combo && ClassOf(combo) == "ComboBox" ? FindWindowExA(combo, nullptr, "Edit", nullptr) : combo;
+          if (!name) name = GetDlgItem(dialog, 0x480);  // edt1
+          return name != nullptr;
+        },
+        5, 20);
+    if (!name) return Fail("no file-name box in the Open dialog");
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG, 2000, &r);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    if (!WaitFor([&] { return !IsWindow(dialog); }, 10, 20)) return Fail("the Open dialog stayed open");
+    Out("picked %.3f %s", Now(), path.c_str());
+    return true;
+  }
+
+  // Follows a download: busy and idle turns, the bar and time text while busy, the completion
+  // box (pressed OK), until the view is idle again after the box.
+  // Quiet: no pixel or text reads while busy, so that the watch costs the program nothing.
+  bool Watch(double seconds, bool quiet) {
+    bool busy = Busy();
+    bool boxSeen = false;
+    int lastPercent = -1;
+    std::string lastTime;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < seconds * 1000) {
+      if (!Alive()) return Fail("the program ended");
+      const bool nowBusy = Busy();
+      if (nowBusy != busy) {
+        busy = nowBusy;
+        if (busy) {
+          Out("busy %.3f", Now());
+          if (!quiet) {
+            Sleep(100);  // the faces just changed: let them be painted
+            PrintState();
+          }
+        } else {
+          Out("idle %.3f", Now());
+          Out("progress-last %d", lastPercent);
+          Out("time-last %s", lastTime.c_str());
+        }
+      }
+      if (busy && !quiet) {
+        // Going idle resets both, so the last values shown are the last non-zero ones.
+        const int p = ProgressPercent();
+        const std::string t = Time();
+        if (p > 0 && p != lastPercent) Out("progress %.3f %d", Now(), lastPercent = p);
+        if (t != lastTime && t != kResetTime) Out("time %.3f %s", Now(), (lastTime = t).c_str());
+      }
+      if (HWND box = BoxOf()) {
+        if (!boxSeen) {
+          boxSeen = true;
+          PrintBox(box);
+          PrintState();
+          PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+      } else if (boxSeen && !busy && Idle()) {
+        // The completion event follows the box: wait for the path to empty.
+        WaitFor([&] { return TextOf(Item(kFilePath)).empty(); }, 3, 10);
+        Out("done %.3f", Now());
+        return true;
+      }
+      Sleep(busy && !quiet ? 5 : 20);
+    }
+    return Fail("no completion in time");
+  }
+
+  // A message box of the program: a dialog with the box's text control.
+  HWND BoxOf() {
+    for (HWND h = FindWindowExA(nullptr, nullptr, "#32770", nullptr); h; h = FindWindowExA(nullptr, h, "#32770", nullptr)) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(h, &pid);
+      if (pid == m_pi.dwProcessId && IsWindowVisible(h) && GetDlgItem(h, 0xFFFF)) return h;
+    }
+    return nullptr;
+  }
+
+  void PrintBox(HWND box) {
+    std::string text;
+    WaitFor([&] { return !(text = TextOf(GetDlgItem(box, 0xFFFF))).empty(); }, 3, 10);
+    HWND ok = GetDlgItem(box, IDOK);
+    if (!ok) ok = GetDlgItem(box, IDCANCEL);
+    const HWND owner = GetWindow(box, GW_OWNER);
+    Out("box %.3f %s | %s | %s | %s", Now(), text.c_str(), TextOf(ok).c_str(), TextOf(box).c_str(),
+        owner == m_frame ? "owner frame" : "owner other");
+  }
+
+  // The main window, and the program's message box with it when one is shown.
+  bool Snap(const std::string& file) {
+    RECT r;
+    GetWindowRect(m_frame, &r);
+    if (HWND box = BoxOf()) {
+      RECT b;
+      GetWindowRect(box, &b);
+      UnionRect(&r, &r, &b);
+    }
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    std::vector<COLORREF> pixels = Grab(r.left, r.top, w, h);
+    const int stride = (w * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh{};
+    BITMAPINFOHEADER ih{};
+    ih.biSize = sizeof ih;
+    ih.biWidth = w;
+    ih.biHeight = h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    ih.biSizeImage = stride * h;
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + ih.biSizeImage;
+    std::vector<unsigned char> data(ih.biSizeImage);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const COLORREF c = pixels[static_cast<size_t>(h - 1 - y) * w + x];
+        unsigned char* p = &data[static_cast<size_t>(y) * stride + 3 * x];
+        p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+      }
+    FILE* f = std::fopen(file.c_str(), "wb");
+    if (!f) return Fail("cannot write the screenshot");
+    std::fwrite(&fh, sizeof fh, 1, f);
+    std::fwrite(&ih, sizeof ih, 1, f);
+    std::fwrite(data.data(), 1, data.size(), f);
+    std::fclose(f);
+    Out("snap %.3f %s", Now(), file.c_str());
+    return true;
+  }
+
+  std::string LastFile() const {
+    char value[MAX_PATH * 4] = "";
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Korvantex\\Stelvar V1.0.2\\OldManagerDownload", "LastFile",
+                     RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+      return "(none)";
+    return value;
+  }
+
+  // Posts Close; reports whether the program is still running a moment later.
+  void TryClose() {
+    PostMessageA(m_frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    const bool ended = WaitForSingleObject(m_pi.hProcess, 1500) == WAIT_OBJECT_0;
+    Out("close-attempt %s", ended ? "ended" : "running");
+  }
+
+  bool Close(double seconds) {
+    const double asked = Now();
+    PostMessageA(m_frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (WaitForSingleObject(m_pi.hProcess, static_cast<DWORD>(seconds * 1000)) != WAIT_OBJECT_0)
+      return Fail("the program did not end");
+    DWORD code = 0;
+    GetExitCodeProcess(m_pi.hProcess, &code);
+    Out("exit %lu %.3f", code, Now() - asked);
+    return true;
+  }
+
+  bool Fail(const char* what) {
+    Out("error %.3f %s", Now(), what);
+    return false;
+  }
+
+  HWND m_frame = nullptr;
+  HWND m_view = nullptr;
+
+ private:
+  HWND FindOwn(const char* cls, const char* title) {
+    for (HWND h = FindWindowExA(nullptr, nullptr, cls, title); h; h = FindWindowExA(nullptr, h, cls, title)) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(h, &pid);
+      if (pid == m_pi.dwProcessId) return h;
+    }
+    return nullptr;
+  }
+
+  PROCESS_INFORMATION m_pi{};
+  HMODULE m_resources = nullptr;
+  POINT m_cursor{};
+  bool m_movedCursor = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Driver d;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  size_t i = 0;
+  auto next = [&](const char* fallback) -> std::string { return i < args.size() ? args[i++] : fallback; };
+  // An optional number after a step: only when the next word is one.
+  auto seconds = [&](double fallback) {
+    if (i < args.size() && !args[i].empty() && (std::isdigit(static_cast<unsigned char>(args[i][0])) != 0))
+      return std::atof(args[i++].c_str());
+    return fallback;
+  };
+  bool ok = true;
+  while (ok && i < args.size()) {
+    const std::string step = args[i++];
+    if (step == "start") {
+      ok = d.Start();
+    } else if (step == "pick") {
+      ok = d.Pick(next(""));
+    } else if (step == "watch" || step == "watch-quiet") {
+      ok = d.Watch(seconds(60), step == "watch-quiet");
+    } else if (step == "wait-busy") {
+      ok = WaitFor([&] { return d.Busy(); }, seconds(30)) || d.Fail("never busy");
+      if (ok) Out("busy %.3f", Now());
+    } else if (step == "wait-idle") {
+      ok = WaitFor([&] { return d.Idle(); }, seconds(30)) || d.Fail("never idle");
+      if (ok) Out("idle %.3f", Now());
+    } else if (step == "wait-progress") {
+      const int percent = std::atoi(next("0").c_str());
+      ok = WaitFor([&] { return d.ProgressPercent() >= percent; }, seconds(30)) || d.Fail("no progress");
+      if (ok) Out("progress %.3f %d", Now(), d.ProgressPercent());
+    } else if (step == "wait-log") {
+      const std::string text = next("");
+      ok = WaitFor(
+               [&] {
+                 for (const std::string& line : d.Log())
+                   if (line.compare(0, text.size(), text) == 0) return true;
+                 return false;
+               },
+               seconds(30), 20) ||
+           d.Fail(("no log line " + text).c_str());
+    } else if (step == "wait-box") {
+      HWND box = nullptr;
+      ok = WaitFor([&] { return (box = d.BoxOf()) != nullptr; }, seconds(60), 10) || d.Fail("no message box");
+      if (ok) {
+        Sleep(200);  // drawn
+        d.PrintBox(box);
+      }
+    } else if (step == "state") {
+      d.PrintState();
+    } else if (step == "reset" || step == "cancel") {
+      const double asked = Now();
+      d.Click(step == "reset" ? kReset : kCancel);
+      ok = WaitFor([&] { return d.Idle(); }, 5) || d.Fail("not idle after the click");
+      if (ok) Out("%s-took %.3f", step.c_str(), Now() - asked);
+    } else if (step == "try-close") {
+      d.TryClose();
+    } else if (step == "close") {
+      ok = d.Close(seconds(20));
+    } else if (step == "log") {
+      for (const std::string& line : d.Log()) Out("log %s", line.c_str());
+      Out("log-end");
+    } else if (step == "path") {
+      Out("path %s", TextOf(d.Item(kFilePath)).c_str());
+    } else if (step == "lastfile") {
+      Out("lastfile %s", d.LastFile().c_str());
+    } else if (step == "time") {
+      Out("time %s", d.Time().c_str());
+    } else if (step == "progress") {
+      Out("progress %d", d.ProgressPercent());
+    } else if (step == "snap") {
+      ok = d.Snap(next("stelvar.bmp"));
+    } else if (step == "sleep") {
+      Sleep(static_cast<DWORD>(std::atoi(next("0").c_str())));
+    } else {
+      ok = d.Fail(("unknown step " + step).c_str());
+    }
+  }
+  Out(ok ? "RESULT ok" : "RESULT failed");
+  return ok ? 0 : 1;
+}
