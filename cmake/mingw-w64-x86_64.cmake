@@ -1,15 +1,4 @@
-# Cross build for 64-bit Windows (test builds on machines that cannot run 32-bit code) with Debian's MinGW-w64 (posix thread model).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 64-bit Windows: the same sources for Wine on machines that run no 32-bit code.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(_prefix x86_64-w64-mingw32)
-find_program(CMAKE_C_COMPILER NAMES ${_prefix}-gcc-posix ${_prefix}-gcc REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${_prefix}-g++-posix ${_prefix}-g++ REQUIRED)
-find_program(CMAKE_RC_COMPILER NAMES ${_prefix}-windres REQUIRED)
-find_program(STELVAR_OBJDUMP NAMES ${_prefix}-objdump REQUIRED)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${_prefix})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
