@@ -306,16 +306,25 @@ void CVelManView::OnPaint() {
   CPaintDC dc(this);
   const CRect client = GetClientRect();
   CDC mem;
-  CBitmap background;
-  if (!mem.CreateCompatibleDC(&dc) || !background.LoadBitmap(IDB_SERIAL_VIEW)) return;
-  HGDIOBJ oldBitmap = mem.SelectObject(background);
+  if (!m_bmBackground.m_hBitmap) m_bmBackground.LoadBitmap(IDB_SERIAL_VIEW);
+  CBitmap canvas;
+  if (!mem.CreateCompatibleDC(&dc) || !m_bmBackground.m_hBitmap ||
+      !canvas.CreateCompatibleBitmap(dc.m_hDC, client.Width(), client.Height()))
+    return;
+  HGDIOBJ oldBitmap = mem.SelectObject(canvas);
+  mem.DrawBitmap(m_bmBackground, 0, 0, client.Width(), client.Height());
   // The form's own font, so the time text reads like the rest of the view.
   HGDIOBJ oldFont = mem.SelectObject(reinterpret_cast<HGDIOBJ>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)));
   mem.SetTextColor(RGB(0, 0, 0));
   mem.SetBkMode(TRANSPARENT);
   RECT timeRect = kTimeRect;
   mem.DrawText(m_strTime.c_str(), &timeRect, DT_SINGLELINE | DT_VCENTER);
-  dc.BitBlt(0, 0, client.Width(), client.Height(), &mem, 0, 0, SRCCOPY);
+  // Only what needs painting goes to the screen: during a download that is the time text's
+  // rectangle, once a second, and a whole-view copy would hold up the box's next block.
+  const RECT& dirty = dc.m_ps.rcPaint;
+  CRect copy;
+  if (!IntersectRect(&copy, &dirty, &client)) copy = client;
+  dc.BitBlt(copy.left, copy.top, copy.Width(), copy.Height(), &mem, copy.left, copy.top, SRCCOPY);
   if (oldFont) mem.SelectObject(oldFont);
   mem.SelectObject(oldBitmap);
 }

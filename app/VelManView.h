@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "CBitmap.h"
 #include "CFormView.h"
 #include "CListBox.h"
 #include "COleDateTime.h"
@@ -106,4 +107,6 @@ class CVelManView : public CFormView {
   COleDateTime m_tStart;
   HBRUSH m_brBackground = nullptr;
   CToolTipCtrl m_toolTip;
+  // Bitmap 218, loaded once: reloading it for every paint held up the download.
+  CBitmap m_bmBackground;
 };
