@@ -7,27 +7,18 @@ when STELVAR_SLOW_TESTS is 1, as its own ctest entry (FlasherSilentBox).
 """
 import os
 import re
-import shlex
-import shutil
 import signal
 import subprocess
-import tempfile
 import threading
 import time
 import unittest
 
 import images
+from harness_env import BIN, BOX_TTY, STBSIM, WINE_RUN, BoxTestCase, windows_path
 
-HARNESS = os.environ["STELVAR_HARNESS"]
-WINE_RUN = shlex.split(os.environ["STELVAR_WINE_RUN"])
-FLASHER = os.path.join(os.environ["STELVAR_BIN"], "velflash.exe")
-STBSIM = os.path.join(os.environ["STELVAR_NATIVE_BIN"], "stbsim")
-BOX_TTY = os.path.join(HARNESS, "pty", "com2")
+FLASHER = os.path.join(BIN, "velflash.exe")
 STAMP = re.compile(r"^\d\d:\d\d:\d\d\.\d\d\d (.*)$")
 
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 class Flasher:
@@ -110,19 +101,9 @@ class Box:
         return self.proc.returncode
 
 
-class FlasherTest(unittest.TestCase):
-    def setUp(self):
-        for path in (FLASHER, STBSIM):
-            if not os.path.exists(path):
-                self.fail("%s is missing: build both presets first" % path)
-        self.dir = tempfile.mkdtemp(prefix="stelvar-flasher-")
-        self.addCleanup(shutil.rmtree, self.dir, True)
-
-    def image(self, data, name="box.img"):
-        path = os.path.join(self.dir, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
+class FlasherTest(BoxTestCase):
+    PROGRAM = FLASHER
+    SCRATCH_PREFIX = "stelvar-flasher-"
 
     def run_flasher(self, args, box_args=None, box_timeout=60, timeout=90):
         box = Box(self.dir, box_args, box_timeout) if box_args is not None else None

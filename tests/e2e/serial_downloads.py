@@ -4,25 +4,16 @@ end of COM2. Each test starts stbsim, runs the serial client, and checks what bo
 Environment (set by ctest): STELVAR_WINE_RUN, STELVAR_HARNESS, STELVAR_BIN, STELVAR_NATIVE_BIN.
 """
 import os
-import shlex
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 import images
+from harness_env import BIN, BOX_TTY, STBSIM, WINE_RUN, BoxTestCase, windows_path
 
-HARNESS = os.environ["STELVAR_HARNESS"]
-WINE_RUN = shlex.split(os.environ["STELVAR_WINE_RUN"])
-CLIENT = os.path.join(os.environ["STELVAR_BIN"], "serial_client.exe")
-STBSIM = os.path.join(os.environ["STELVAR_NATIVE_BIN"], "stbsim")
-BOX_TTY = os.path.join(HARNESS, "pty", "com2")
+CLIENT = os.path.join(BIN, "serial_client.exe")
 
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 class Run:
@@ -52,19 +43,9 @@ class Run:
             self.box_report[-3000:])
 
 
-class SerialDownloads(unittest.TestCase):
-    def setUp(self):
-        for path in (CLIENT, STBSIM):
-            if not os.path.exists(path):
-                self.fail("%s is missing: build both presets first" % path)
-        self.dir = tempfile.mkdtemp(prefix="stelvar-e2e-")
-        self.addCleanup(shutil.rmtree, self.dir, True)
-
-    def image(self, data, name="box.img"):
-        path = os.path.join(self.dir, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
+class SerialDownloads(BoxTestCase):
+    PROGRAM = CLIENT
+    SCRATCH_PREFIX = "stelvar-e2e-"
 
     def download(self, image_path, box_args=(), client_args=(), baud=115200, box_timeout=120,
                  client_timeout=120, compare=True):

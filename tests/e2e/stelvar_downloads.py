@@ -6,28 +6,19 @@ Environment (set by ctest): STELVAR_WINE_RUN, STELVAR_HARNESS, STELVAR_BIN, STEL
 """
 import os
 import re
-import shlex
-import shutil
 import subprocess
-import tempfile
 import time
 import unittest
 
 import images
+from harness_env import BIN, BOX_TTY, STBSIM, WINE_RUN, BoxTestCase, windows_path
 
-HARNESS = os.environ["STELVAR_HARNESS"]
-WINE_RUN = shlex.split(os.environ["STELVAR_WINE_RUN"])
-DRIVER = os.path.join(os.environ["STELVAR_BIN"], "stelvar_driver.exe")
-STBSIM = os.path.join(os.environ["STELVAR_NATIVE_BIN"], "stbsim")
-BOX_TTY = os.path.join(HARNESS, "pty", "com2")
+DRIVER = os.path.join(BIN, "stelvar_driver.exe")
 
 LOG_LINE = re.compile(r"^(?:([NEU]): )?(.*) \[(\d\d):(\d\d)\.(\d\d)\]$")
 IDLE_FACES = {"1026": 221, "1020": 220, "1033": 229}
 BUSY_FACES = {"1026": 235, "1020": 233, "1035": 210}
 
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def two_sections(seed=1):
@@ -90,19 +81,9 @@ class Run:
                                                         self.box_err, self.report[-2500:])
 
 
-class StelvarDownloads(unittest.TestCase):
-    def setUp(self):
-        for path in (DRIVER, STBSIM):
-            if not os.path.exists(path):
-                self.fail("%s is missing: build both presets first" % path)
-        self.dir = tempfile.mkdtemp(prefix="stelvar-window-")
-        self.addCleanup(shutil.rmtree, self.dir, True)
-
-    def image(self, data, name="box.img"):
-        path = os.path.join(self.dir, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
+class StelvarDownloads(BoxTestCase):
+    PROGRAM = DRIVER
+    SCRATCH_PREFIX = "stelvar-window-"
 
     def drive(self, steps, box_args=(), image=None, box_timeout=60, timeout=120):
         report = os.path.join(self.dir, "box-report.txt")
