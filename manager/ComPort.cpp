@@ -40,6 +40,41 @@ void CComPort::ShowError(const char* text) {
   MessageBoxA(BoxOwner(), text, nullptr, MB_ICONERROR);
 }
 
+void CComPort::GetLoss(std::string& diagnostic, unsigned long& error) const {
+  PortLock lock(m_csPort);
+  diagnostic = m_szLostDiagnostic;
+  error = m_dwLostError;
+}
+
+void CComPort::RecordLoss(DWORD error, const char* diagnostic) {
+  if (m_bLost) return;
+  m_dwLostError = error;
+  std::snprintf(m_szLostDiagnostic, sizeof m_szLostDiagnostic, "%s", diagnostic ? diagnostic : "");
+  m_bLost = true;
+}
+
+bool CComPort::ConfirmLoss(DWORD error, const char* diagnostic) {
+  // GetCommState, not GetCommModemStatus: a healthy port without modem lines (a virtual one)
+  // refuses the latter, while a port whose device has gone refuses both.
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  if (GetCommState(m_hPort, &dcb)) return false;
+  RecordLoss(error ? error : GetLastError(), diagnostic);
+  return true;
+}
+
+void CComPort::OpenFailed(const char* text, DWORD error) {
+  if (!OnReaderThread()) {
+    ShowError(text);
+    return;
+  }
+  // The protocol's own reopen found no device: the reader must not wait on a box, and the
+  // monitor cannot go on without its port.
+  NotifyParent(Library().hParent, text, EVENT_ERROR);
+  PortLock lock(m_csPort);
+  RecordLoss(error, nullptr);
+}
+
 void CComPort::Notify(const char* text) const {
   if (m_bUnloading) return;
   if (CVelManagerProcessor* processor = CVelManager::GetCurProcessor())
@@ -67,7 +102,7 @@ bool CComPort::Initialize(unsigned short port, unsigned long baudRate) {
     char text[128];
     std::snprintf(text, sizeof text, "Failed to open com port : %s, Error No. - %lul", name,
                   static_cast<unsigned long>(error));
-    ShowError(text);
+    OpenFailed(text, error);
     return false;
   }
 
@@ -85,7 +120,8 @@ bool CComPort::Initialize(unsigned short port, unsigned long baudRate) {
   DCB dcb = {};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(h, &dcb)) {
-    ShowError("CComPort::Initialize() - GetCommState() Failed");
+    // A device name that opens yet answers no serial call has no device behind it.
+    OpenFailed("CComPort::Initialize() - GetCommState() Failed", GetLastError());
     Uninitialize();
     return false;
   }
@@ -94,12 +130,25 @@ bool CComPort::Initialize(unsigned short port, unsigned long baudRate) {
   dcb.Parity = NOPARITY;
   dcb.StopBits = ONESTOPBIT;
   if (!SetCommState(h, &dcb)) {
+    const DWORD error = GetLastError();
     char text[96];
     std::snprintf(text, sizeof text, "CComPort::Initialize() - SetCommState() Failed : %lu",
-                  GetLastError());
-    ShowError(text);
+                  static_cast<unsigned long>(error));
+    // A rate the port refuses is shown in a box; a device gone meanwhile is a lost port.
+    DCB probe = {};
+    probe.DCBlength = sizeof probe;
+    if (GetCommState(h, &probe))
+      ShowError(text);
+    else
+      OpenFailed(text, error);
     Uninitialize();
     return false;
+  }
+  {
+    PortLock lock(m_csPort);
+    m_bLost = false;
+    m_dwLostError = 0;
+    m_szLostDiagnostic[0] = '\0';
   }
   m_bClosing = false;
 
@@ -140,9 +189,12 @@ bool CComPort::WriteData(const unsigned char* data, unsigned long length) {
   DWORD error = 0;
   {
     PortLock lock(m_csPort);
-    if (!m_hPort || !MayUsePort()) return false;
+    // A lost port was reported once; the reader ends the monitor after the step in hand.
+    if (!m_hPort || !MayUsePort() || m_bLost) return false;
     ok = WriteFile(m_hPort, data, length, &written, nullptr);
     if (!ok) error = GetLastError();
+    // Its own diagnostic below reports the write; the probe only decides whether the port is lost.
+    if (!ok || written != length) ConfirmLoss(error, nullptr);
   }
   if (ok && written == length) return true;
 
@@ -161,15 +213,26 @@ bool CComPort::WriteData(const unsigned char* data, unsigned long length) {
 bool CComPort::WriteByte(unsigned char byte) { return WriteData(&byte, 1); }
 
 bool CComPort::ReadByte(unsigned char* out) {
+  char diagnostic[96];
   for (;;) {
     {
       PortLock lock(m_csPort);
-      if (!m_hPort || m_bClosing || !MayUsePort()) return false;
+      if (!m_hPort || m_bClosing || m_bLost || !MayUsePort()) return false;
       DWORD errors = 0;
       COMSTAT status = {};
-      if (ClearCommError(m_hPort, &errors, &status) && status.cbInQue) {
+      if (!ClearCommError(m_hPort, &errors, &status)) {
+        const DWORD error = GetLastError();
+        std::snprintf(diagnostic, sizeof diagnostic, "CComPort::ReadByte() - ClearCommError() Failed : %u",
+                      static_cast<unsigned>(error));
+        if (ConfirmLoss(error, diagnostic)) return false;
+      } else if (status.cbInQue) {
         DWORD got = 0;
-        return ::ReadFile(m_hPort, out, 1, &got, nullptr) && got == 1;
+        if (::ReadFile(m_hPort, out, 1, &got, nullptr)) return got == 1;
+        const DWORD error = GetLastError();
+        std::snprintf(diagnostic, sizeof diagnostic, "CComPort::ReadByte() - ReadFile() Failed : %u",
+                      static_cast<unsigned>(error));
+        ConfirmLoss(error, diagnostic);
+        return false;
       }
     }
     Sleep(5);
