@@ -3,7 +3,8 @@
 #  - a private Wine prefix (created once; no Mono/Gecko install),
 #  - a display: the caller's, or an Xvfb of our own when none is set,
 #  - serial pseudo-terminal pairs, seen by Windows programs as COM ports:
-#      COM1 <-> COM2, COM11 <-> COM12; the Linux ends are $1/pty/comN.
+#      COM1 <-> COM2, COM11 <-> COM12; the Linux ends are $1/pty/comN. Tests pull and put
+#      back a pair with tests/harness/serial-pair.
 #    COM9 has no device behind it (a port without hardware).
 #  - a persistent wineserver, started after the display so that windows get one.
 # Writes $1/env, which tests/harness/wine-run sources.  Safe to run again.
@@ -38,21 +39,9 @@ fi
 export PATH="$h/bin:$PATH"
 
 # Serial pairs first: the prefix's port links point at these paths.
-pair() {
-  local a=$1 b=$2
-  rm -f "$h/pty/com$a" "$h/pty/com$b"
-  setsid socat pty,raw,echo=0,link="$h/pty/com$a" pty,raw,echo=0,link="$h/pty/com$b" \
-    </dev/null >"$h/run/socat-$a.log" 2>&1 &
-  echo $! >"$h/run/socat-$a.pid"
-  for _ in $(seq 100); do
-    [ -e "$h/pty/com$a" ] && [ -e "$h/pty/com$b" ] && return 0
-    sleep 0.05
-  done
-  echo "setup: socat did not create the pty pair COM$a/COM$b" >&2
-  return 1
-}
-pair 1 2
-pair 11 12
+rm -f "$h"/run/pair-*
+"$here/serial-pair" "$h" start 1 2
+"$here/serial-pair" "$h" start 11 12
 
 # Display.
 display=""
