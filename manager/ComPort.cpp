@@ -69,10 +69,9 @@ void CComPort::OpenFailed(const char* text, DWORD error) {
     return;
   }
   // The protocol's own reopen found no device: the reader must not wait on a box, and the
-  // monitor cannot go on without its port.
-  NotifyParent(Library().hParent, text, EVENT_ERROR);
+  // monitor cannot go on without its port. The reader reports it with the loss.
   PortLock lock(m_csPort);
-  RecordLoss(error, nullptr);
+  RecordLoss(error, text);
 }
 
 void CComPort::Notify(const char* text) const {
@@ -189,12 +188,10 @@ bool CComPort::WriteData(const unsigned char* data, unsigned long length) {
   DWORD error = 0;
   {
     PortLock lock(m_csPort);
-    // A lost port was reported once; the reader ends the monitor after the step in hand.
+    // A lost port: the reader reports it and ends the monitor after the step in hand.
     if (!m_hPort || !MayUsePort() || m_bLost) return false;
     ok = WriteFile(m_hPort, data, length, &written, nullptr);
     if (!ok) error = GetLastError();
-    // Its own diagnostic below reports the write; the probe only decides whether the port is lost.
-    if (!ok || written != length) ConfirmLoss(error, nullptr);
   }
   if (ok && written == length) return true;
 
@@ -205,6 +202,11 @@ bool CComPort::WriteData(const unsigned char* data, unsigned long length) {
   else
     std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() wrote %lu of %lu bytes",
                   static_cast<unsigned long>(written), length);
+  {
+    // A port whose device has gone: the reader reports this write with the loss.
+    PortLock lock(m_csPort);
+    if (m_hPort && MayUsePort() && ConfirmLoss(error, text)) return false;
+  }
   NotifyParent(Library().hParent, text, EVENT_ERROR);
   MessageBeep(MB_ICONEXCLAMATION);
   return false;

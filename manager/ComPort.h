@@ -6,8 +6,9 @@
 //
 // A port whose device goes away (a USB-serial adapter pulled, the far end of a virtual
 // line gone) is recognised by a failing call that a probe of the device confirms, or by a
-// reopen on the reader thread that finds no device. The port is then marked lost: reads and
-// writes fail at once, and the monitor's reader ends the monitor and reports it.
+// reopen on the reader thread that finds no device. The port is then marked lost, with the
+// failing call's diagnostic: reads and writes fail at once without a word, and the monitor's
+// reader ends the monitor and reports it.
 #pragma once
 
 #include <windows.h>
@@ -44,8 +45,8 @@ class CComPort : public ISerialLine {
   bool IsOpen() const { return m_hPort != nullptr; }
 
   bool IsLost() const override { return m_bLost; }
-  // What the loss was: the failing call's diagnostic (empty when the call reported it
-  // itself) and the system error code.
+  // What the loss was: the failing call's diagnostic, in the library's usual form, and the
+  // system error code.
   void GetLoss(std::string& diagnostic, unsigned long& error) const;
 
  protected:

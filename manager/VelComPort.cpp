@@ -178,6 +178,7 @@ void CVelComPort::EndLostMonitor(Reader* reader, CVelManagerProcessor* processor
   const HWND parent = Library().hParent;
   if (!diagnostic.empty()) NotifyParent(parent, diagnostic.c_str(), EVENT_ERROR);
   NotifyParent(parent, FormatLostPortText(GetPortNumber(), error).c_str(), EVENT_ERROR);
+  MessageBeep(MB_ICONEXCLAMATION);
   // The client may have stopped or re-armed the monitor from either message: then its own
   // StopTransfer closed the port and reported it.
   if (!reader->stop) {

@@ -354,7 +354,7 @@ class LostPort(BoxTestCase):
         self.assertEqual(self.TEARDOWN, after, run)
         self.assertIn("idle after lost: connected 0", run.notes, run)
         took = run.unix_time(words[0]) - gone
-        print("lost port, %s: words %.3f s after the line went" % (label, took), file=sys.stderr)
+        print("lost port, %s: words %.3f s after the line went, after %s" % (label, took, diagnostic), file=sys.stderr)
         self.assertLess(took, self.BOUND_S, run)
         self.assertGreater(took, 0, run)
         # While the pair was away, arming again was refused with the library's box, as for any missing port.
