@@ -93,6 +93,10 @@ class SerialDownloads(BoxTestCase):
                 self.received = f.read()
         return Run(client.stdout, client.returncode, box_report, box.returncode, box_err.strip())
 
+    def assertNoLostPort(self, run):
+        """A healthy port, however quiet, slow or reopened, is never reported lost."""
+        self.assertFalse([m for m in run.messages if "Lost COM" in m or "Failed" in m], run)
+
     def assertNormalExchange(self, run, size, blocks, baud):
         """The client saw the download from SYNC to completion in the order the protocol fixes."""
         expected = [
@@ -154,6 +158,7 @@ class SerialDownloads(BoxTestCase):
                             client_timeout=60)
         self.assertEqual("cancelled", run.result, run)
         self.assertIn("0*:Canceled...", run.messages, run)
+        self.assertNoLostPort(run)
         after = run.messages[run.messages.index("0*:Canceled...") if "0*:Canceled..." in run.messages else 0:]
         self.assertIn("0:Initialize COM Port [1, 9600]", run.messages[-6:] + after, run)
         self.assertNotEqual(0, run.box_rc, "the box never saw its download finish")
@@ -180,6 +185,7 @@ class SerialDownloads(BoxTestCase):
                             client_timeout=8, compare=False)
         self.assertEqual("timeout", run.result, run)
         self.assertEqual(2, run.client_rc, run)
+        self.assertNoLostPort(run)
         # The client stopped the transfer and closed the library at the end: it printed its log.
         self.assertTrue(run.lines and run.lines[-1] == "RESULT timeout", run)
 
@@ -238,6 +244,7 @@ class SerialDownloads(BoxTestCase):
         run = self.download(self.image(data), ["--stop-after", "3"], ["--wait-silence"], box_timeout=150,
                             client_timeout=150, compare=False)
         self.assertEqual("silence", run.result, run)
+        self.assertNoLostPort(run)  # two minutes of a quiet line
         last_byte = max(t for t, m in zip(run.times, run.messages) if m.startswith("3:"))
         timer = next(t for t, m in zip(run.times, run.messages) if m == "timer 10")
         self.assertGreaterEqual(timer - last_byte, 119.5, run)
