@@ -22,6 +22,9 @@ const char* const kFlashNoStatusText = "Settop reports no flash progress. Try ag
 const char* const kEraseStalledText = "Settop has stopped erasing the flash. Try again.";
 const char* const kWriteStalledText = "Settop has stopped writing the flash. Try again.";
 const char* const kEndOfDataTimeoutText = "Settop did not confirm the end of data within 10 s.";
+const char* const kAnnounceUnansweredText = "Settop did not answer the data transfer request within 10 s.";
+const char* const kPipeWriteUnansweredText = "Settop did not take the data on PIPE03 within 10 s.";
+const char* const kFlashStatusUnansweredText = "Settop did not answer the flash status request within 10 s.";
 
 namespace {
 
@@ -44,10 +47,29 @@ const char* const kWriteFailedText = "Writing PIPE03 failed!";
 // Flash phases of the reply to request 1139.
 enum : int { kPhaseComplete = 0, kPhaseErase = 1, kPhaseWrite = 2, kPhaseError = 3 };
 
-bool AnnounceWrite(IUsbTransport& t, UsbHandle device, uint32_t request, uint32_t count) {
+// One device call of the worker under the call watch; unanswered tells whether it failed
+// because its bound aborted it.
+template <typename Call>
+bool Watched(DownloadJob& job, UsbHandle handle, DeviceCall kind, bool* unanswered, Call call) {
+  job.callWatch.Begin(handle, kind);
+  const bool ok = call();
+  const bool aborted = job.callWatch.End();
+  *unanswered = !ok && aborted;
+  return ok;
+}
+
+// Request 4 for the next count bytes; on failure the lines that say so.
+bool AnnounceWrite(DownloadJob& job, IUsbDownloadView& view, UsbHandle device, uint32_t request, uint32_t count) {
   StbTransferDescriptor d = MakeTransferDescriptor(static_cast<uint16_t>(count));
   uint32_t returned = 0;
-  return t.WriteRequest(device, request, kTransferDescriptorLength, d.bytes, &returned);
+  bool unanswered = false;
+  if (Watched(job, device, DeviceCall::kAnnounce, &unanswered, [&] {
+        return job.transport.WriteRequest(device, request, kTransferDescriptorLength, d.bytes, &returned);
+      }))
+    return true;
+  view.AddMessage(kRequestFailedText);
+  if (unanswered) view.AddMessage(kAnnounceUnansweredText);
+  return false;
 }
 
 // Replies in a row without progress after which the worker gives up on this phase, and
@@ -78,9 +100,12 @@ void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
     // A reply the driver does not fill reads as an unknown phase, never as complete.
     unsigned char reply[2] = {0x7F, 0};
     uint32_t got = 0;
-    if (!t.ReadRequest(device, STB_REQ_FLASH_STATUS, kFlashReplyLength, reply, &got)) {
+    bool unanswered = false;
+    if (!Watched(job, device, DeviceCall::kFlashStatus, &unanswered,
+                 [&] { return t.ReadRequest(device, STB_REQ_FLASH_STATUS, kFlashReplyLength, reply, &got); })) {
       job.running = 0;
       view.AddMessage("Failed communication Settop.");
+      if (unanswered) view.AddMessage(kFlashStatusUnansweredText);
       return;
     }
     int phase = static_cast<signed char>(reply[0]);
@@ -154,8 +179,11 @@ int StartDownload(DownloadJob& job, IUsbDownloadView& view, const char* imagePat
 
   view.SetBarPos(UsbProgressBar::kDownload, 0);
   view.SetBarText(UsbProgressBar::kDownload, "Downloading");
-  if (job.running == 1) return 0;  // a worker is still active; the header went all the same
+  // A worker is still active, or holds the job while its flag is 0 (opening, or waiting
+  // for the end of data): the header went all the same, the job stays that worker's.
+  if (job.running == 1 || job.busy == 1) return 0;
 
+  job.busy = 1;
   g_downloadKind = DOWNLOAD_KIND_PROGRAM;
   g_expectedSize = size;
   job.imageSize = size;
@@ -164,6 +192,8 @@ int StartDownload(DownloadJob& job, IUsbDownloadView& view, const char* imagePat
   job.imagePath = imagePath;
   return 1;
 }
+
+void EndDownloadJob(DownloadJob& job) { job.busy = 0; }
 
 uint32_t DownloadWorker(DownloadJob* job) {
   job->running = 0;
@@ -210,15 +240,17 @@ uint32_t DownloadWorker(DownloadJob* job) {
     uint32_t n = 0;
     if (!host.ReadImage(file, buffer, kDownloadChunkSize, &n) || n > kDownloadChunkSize) n = 0;
     uint32_t sent = 0;
-    if (!AnnounceWrite(t, device, dataRequest, n)) {
-      view.AddMessage(kRequestFailedText);
+    if (!AnnounceWrite(*job, view, device, dataRequest, n)) {
       job->running = 0;
     } else {
       for (;;) {
         uint32_t written = 0;
-        if (!t.WritePipe(pipe, buffer + sent, n - sent, &written)) {
+        bool unanswered = false;
+        if (!Watched(*job, pipe, DeviceCall::kPipeWrite, &unanswered,
+                     [&] { return t.WritePipe(pipe, buffer + sent, n - sent, &written); })) {
           t.ResetPipe(pipe);
           view.AddMessage(kWriteFailedText);
+          if (unanswered) view.AddMessage(kPipeWriteUnansweredText);
           job->running = 0;
           break;
         }
@@ -236,8 +268,7 @@ uint32_t DownloadWorker(DownloadJob* job) {
           job->running = 0;
           break;
         }
-        if (!AnnounceWrite(t, device, dataRequest, n - sent)) {
-          view.AddMessage(kRequestFailedText);
+        if (!AnnounceWrite(*job, view, device, dataRequest, n - sent)) {
           job->running = 0;
           break;
         }
