@@ -11,8 +11,10 @@ namespace {
 
 struct DemoStart {
   DemoStart() {
-    static CDemoUsbBox box;  // never destroyed before the threads that use it
-    CUsbServices::Install(&box, nullptr);
+    // Never destroyed: threads that nobody waits for (a status thread that outlived its
+    // view, an end-of-data thread) may use the box until the process ends.
+    CDemoUsbBox* box = new CDemoUsbBox;
+    CUsbServices::Install(box, nullptr);
     const char* image = std::getenv("STELVAR_DEMO_IMAGE");
     const char* phases = std::getenv("STELVAR_DEMO_PHASES");
     if (image && *image && phases && *phases) CDemoDriver::Start(image, phases);

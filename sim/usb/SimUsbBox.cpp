@@ -1,5 +1,6 @@
 #include "SimUsbBox.h"
 
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -8,6 +9,8 @@
 namespace {
 
 std::string Num(uint32_t v) { return std::to_string(v); }
+
+std::atomic<int> g_instances{0};
 
 uint32_t BigEndian32(const unsigned char* b) {
   return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | uint32_t(b[3]);
@@ -51,9 +54,11 @@ std::string SimTraffic::Describe() const {
   return s;
 }
 
-CSimUsbBox::CSimUsbBox() : m_flashScript{{1, 50}, {1, 100}, {2, 50}, {2, 100}, {0, 0}} {}
+CSimUsbBox::CSimUsbBox() : m_flashScript{{1, 50}, {1, 100}, {2, 50}, {2, 100}, {0, 0}} { ++g_instances; }
 
-CSimUsbBox::~CSimUsbBox() = default;
+CSimUsbBox::~CSimUsbBox() { --g_instances; }
+
+int CSimUsbBox::Instances() { return g_instances; }
 
 void CSimUsbBox::Plug() {
   std::lock_guard<std::mutex> lock(m_mutex);

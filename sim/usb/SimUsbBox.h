@@ -43,6 +43,9 @@ class CSimUsbBox : public IUsbTransport {
  public:
   CSimUsbBox();
   ~CSimUsbBox() override;
+  // Boxes in existence now: a box that threads nobody waits for may use must last until
+  // the process ends.
+  static int Instances();
   CSimUsbBox(const CSimUsbBox&) = delete;
   CSimUsbBox& operator=(const CSimUsbBox&) = delete;
 
