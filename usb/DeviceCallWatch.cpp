@@ -2,7 +2,7 @@
 
 #include "UsbDownloadView.h"
 
-const char* const kDriverKeepsCallText = "The USB driver keeps the unanswered request. Unplug the Settop to end the download.";
+const char* const kDriverKeepsCallText = "The USB driver holds the request. Unplug the Settop.";
 
 void CDeviceCallWatch::Begin(UsbHandle handle, DeviceCall call) {
   std::lock_guard<std::mutex> lock(m_lock);

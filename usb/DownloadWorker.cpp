@@ -22,9 +22,9 @@ const char* const kFlashNoStatusText = "Settop reports no flash progress. Try ag
 const char* const kEraseStalledText = "Settop has stopped erasing the flash. Try again.";
 const char* const kWriteStalledText = "Settop has stopped writing the flash. Try again.";
 const char* const kEndOfDataTimeoutText = "Settop did not confirm the end of data within 10 s.";
-const char* const kAnnounceUnansweredText = "Settop did not answer the data transfer request within 10 s.";
-const char* const kPipeWriteUnansweredText = "Settop did not take the data on PIPE03 within 10 s.";
-const char* const kFlashStatusUnansweredText = "Settop did not answer the flash status request within 10 s.";
+const char* const kUnansweredText = "Settop did not answer within 10 s. Try again.";
+const char* const kNoDataTakenText = "Settop took no data within 10 s. Try again.";
+const char* const kBoxGoneText = "Settop is not connected. Check the USB cable.";
 
 namespace {
 
@@ -68,7 +68,7 @@ bool AnnounceWrite(DownloadJob& job, IUsbDownloadView& view, UsbHandle device, u
       }))
     return true;
   view.AddMessage(kRequestFailedText);
-  if (unanswered) view.AddMessage(kAnnounceUnansweredText);
+  if (unanswered) view.AddMessage(kUnansweredText);
   return false;
 }
 
@@ -91,7 +91,8 @@ unsigned int NoProgressLimit(int phase, const char** text) {
 // Polls the flash status every 200 ms until the box reports completion or an error, the
 // request fails, or a bound is reached: erase and write may sit on one percentage for a
 // long time, a phase without a meaning never progresses, and the whole has a limit too.
-void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
+// True when the request failed.
+bool FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
   IUsbTransport& t = job.transport;
   int tracker = 1;
   unsigned char previous[2] = {0, 0};
@@ -105,8 +106,8 @@ void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
                  [&] { return t.ReadRequest(device, STB_REQ_FLASH_STATUS, kFlashReplyLength, reply, &got); })) {
       job.running = 0;
       view.AddMessage("Failed communication Settop.");
-      if (unanswered) view.AddMessage(kFlashStatusUnansweredText);
-      return;
+      if (unanswered) view.AddMessage(kUnansweredText);
+      return true;
     }
     int phase = static_cast<signed char>(reply[0]);
     int value = static_cast<signed char>(reply[1]);
@@ -137,7 +138,7 @@ void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
         break;
     }
     job.host.Pause(kFlashPollMs, nullptr);
-    if (tracker == 0) return;
+    if (tracker == 0) return false;
 
     const char* stalledText = nullptr;
     unsigned int limit = NoProgressLimit(phase, &stalledText);
@@ -150,7 +151,7 @@ void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
     if (still >= limit || polls >= kFlashMaxPolls) {
       job.running = 0;
       view.AddMessage(still >= limit ? stalledText : kFlashStalledText);
-      return;
+      return false;
     }
   }
 }
@@ -235,6 +236,7 @@ uint32_t DownloadWorker(DownloadJob* job) {
   uint32_t total = 0;
   uint32_t percent = 0;
   uint32_t lastWritten = 0;
+  bool callFailed = false;  // a request or write to the box failed
 
   for (;;) {
     uint32_t n = 0;
@@ -242,6 +244,7 @@ uint32_t DownloadWorker(DownloadJob* job) {
     uint32_t sent = 0;
     if (!AnnounceWrite(*job, view, device, dataRequest, n)) {
       job->running = 0;
+      callFailed = true;
     } else {
       for (;;) {
         uint32_t written = 0;
@@ -250,8 +253,9 @@ uint32_t DownloadWorker(DownloadJob* job) {
                      [&] { return t.WritePipe(pipe, buffer + sent, n - sent, &written); })) {
           t.ResetPipe(pipe);
           view.AddMessage(kWriteFailedText);
-          if (unanswered) view.AddMessage(kPipeWriteUnansweredText);
+          if (unanswered) view.AddMessage(kNoDataTakenText);
           job->running = 0;
+          callFailed = true;
           break;
         }
         if (written > n - sent) written = n - sent;  // never count more than was offered
@@ -266,10 +270,12 @@ uint32_t DownloadWorker(DownloadJob* job) {
           t.ResetPipe(pipe);
           view.AddMessage(kWriteFailedText);
           job->running = 0;
+          callFailed = true;
           break;
         }
         if (!AnnounceWrite(*job, view, device, dataRequest, n - sent)) {
           job->running = 0;
+          callFailed = true;
           break;
         }
       }
@@ -287,7 +293,7 @@ uint32_t DownloadWorker(DownloadJob* job) {
       // view that started it all the same costs nothing.
       if (!host.StartThread([endOfData] { EndOfDataThread(endOfData.get()); })) endOfData->Run();
     }
-    FollowFlash(*job, view, device);
+    callFailed = FollowFlash(*job, view, device);
   } else {
     view.SetBarPos(UsbProgressBar::kDownload, 0);
   }
@@ -296,6 +302,14 @@ uint32_t DownloadWorker(DownloadJob* job) {
   t.Close(pipe);
   job->running = 0;
   host.CloseImage(file);
+  if (callFailed) {
+    // Say so when the cause is a box that has gone (unplugged, or its cable pulled).
+    const UsbHandle probe = t.OpenStbDevice(nullptr);
+    if (probe == kInvalidUsbHandle)
+      view.AddMessage(kBoxGoneText);
+    else
+      t.Close(probe);
+  }
   if (endOfData) {
     // The view may go once it has WM_USB_DOWNLOAD_DONE. An end-of-data thread that is
     // still blocked in request 7 after the bound is cut off the view first; it holds its

@@ -28,10 +28,12 @@ extern const char* const kFlashNoStatusText;
 extern const char* const kEraseStalledText;
 extern const char* const kWriteStalledText;
 extern const char* const kEndOfDataTimeoutText;
-// Added after a call's own failure line when the call bound (DeviceCallWatch.h) ended it.
-extern const char* const kAnnounceUnansweredText;
-extern const char* const kPipeWriteUnansweredText;
-extern const char* const kFlashStatusUnansweredText;
+// Added after a call's own failure line when the call bound (DeviceCallWatch.h) ended it:
+// requests 4 and 1139, and the PIPE03 write.
+extern const char* const kUnansweredText;
+extern const char* const kNoDataTakenText;
+// Added after a failed request or write when the box cannot be found any more.
+extern const char* const kBoxGoneText;
 
 // Text of a phase-3 error code, or null for codes without one (0, above 10, negative).
 const char* FlashErrorText(int code);

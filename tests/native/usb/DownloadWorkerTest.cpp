@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "DemoUsbBox.h"
 #include "DownloadWorker.h"
 #include "RecordingUsbView.h"
 #include "ScriptedThreadHost.h"
@@ -347,14 +348,14 @@ TEST_F(Download, ACallTheBoxLeavesUnansweredIsAbortedAfterTenSeconds) {
   } rows[] = {
       {"request 4", [&](bool on) { box.HoldRequest(STB_REQ_DATA_TRANSFER, on); },
        {"Download Start", "Requesting data transfer on PIPE03 failed!",
-        "Settop did not answer the data transfer request within 10 s."},
+        "Settop did not answer within 10 s. Try again."},
        {"header box.img 5000", "announce 4096 failed"}},
       {"the PIPE03 write", [&](bool on) { box.HoldWrites(on); },
-       {"Download Start", "Writing PIPE03 failed!", "Settop did not take the data on PIPE03 within 10 s."},
+       {"Download Start", "Writing PIPE03 failed!", "Settop took no data within 10 s. Try again."},
        {"announce 4096", "bulk 0 of 4096 failed", "reset PIPE03"}},
       {"request 1139", [&](bool on) { box.HoldRequest(STB_REQ_FLASH_STATUS, on); },
        {"Download Start", "Failed communication Settop.",
-        "Settop did not answer the flash status request within 10 s."},
+        "Settop did not answer within 10 s. Try again."},
        {"bulk 904", "end of data", "read request 1139 2 failed"}},
   };
   for (Row& row : rows) {
@@ -408,17 +409,47 @@ TEST_F(Download, ADriverThatKeepsTheAbortedCallIsToldAboutOnceAndUnpluggingEndsI
   for (int tick = 0; tick < 30; ++tick) job.callWatch.Tick(box, view);
   EXPECT_EQ(Strings{"Download Start"}, view.Lines());
   job.callWatch.Tick(box, view);
-  const char* const told = "The USB driver keeps the unanswered request. Unplug the Settop to end the download.";
+  const char* const told = "The USB driver holds the request. Unplug the Settop.";
   EXPECT_EQ((Strings{"Download Start", told}), view.Lines());
   for (int tick = 0; tick < 40; ++tick) job.callWatch.Tick(box, view);
   EXPECT_EQ(0, view.Count("msg 07FF"));
   box.Unplug();
   worker.join();
   EXPECT_EQ((Strings{"Download Start", told, "Requesting data transfer on PIPE03 failed!",
-                     "Settop did not answer the data transfer request within 10 s."}),
+                     "Settop did not answer within 10 s. Try again.", "Settop is not connected. Check the USB cable."}),
             view.Lines());
   ExpectDoneOnceAtTheEnd();
   box.Plug();
+}
+
+// A box unplugged in the middle: the failed call's own line, then what the person can do.
+TEST(DownloadUnplugged, AFailureWithTheBoxGoneSaysSoInWords) {
+  struct Row {
+    const char* fault;  // the dry-run box's word for where it is unplugged
+    Strings lines;
+  } rows[] = {
+      {"unplug-data", {"Download Start", "Writing PIPE03 failed!", "Settop is not connected. Check the USB cable."}},
+      {"unplug-erase", {"Download Start", "Erase Flash", "Failed communication Settop.",
+                        "Settop is not connected. Check the USB cable."}},
+      {"unplug-write", {"Download Start", "Erase Flash", "Writing in Flash", "Failed communication Settop.",
+                        "Settop is not connected. Check the USB cable."}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    ResetUsbState();
+    CDemoUsbBox box;
+    ASSERT_TRUE(box.ArmFault(row.fault));
+    ScriptedThreadHost host;
+    host.files[kPath] = Image(3 * 4096);
+    RecordingUsbView view;
+    DownloadJob job(box, host);
+    view.job = &job;
+    ASSERT_EQ(1, StartDownload(job, view, kPath, 3 * 4096));
+    DownloadWorker(&job);
+    EXPECT_EQ(row.lines, view.Lines());
+    EXPECT_EQ("msg 07FF", view.Log().back());
+    EXPECT_EQ(0, box.OpenHandleCount());
+  }
 }
 
 TEST_F(Download, FileShorterThanItsAnnouncedSizeStopsWithALine) {
