@@ -8,7 +8,8 @@ press) the message list must have gained the cell's lines in words, in order, an
 be idle: Download enabled with its idle face (253), the frame's busy lock off (the left menu's
 button enabled: the same step enables Close, whose menu state Wine does not show to another
 process). Then a download without fault must complete. One program run per group of cells; a
-run ends with the Close command, which must end the program within 5 s.
+run ends with the Close command, given while the box holds the status thread's read of PIPE00,
+which must end the program within 5 s.
 
 Each cell is written as one JSON object per line to <build tree>/fault-matrix/usb.jsonl (keys
 path, cell, fault, phase, expected, bound_s, measured_s, ok). The screenshots after a stall and
@@ -186,6 +187,8 @@ class UsbFaultMatrix(unittest.TestCase):
                 steps += ["usb-wait-line", "USB is connected", "15"]
             steps += ["usb-fault", "none", "usb-download", "usb-end", "Complete", str(NEXT_BOUND_S + 10),
                       "usb-state"]
+        # The run ends with Close while the status thread's read of PIPE00 is held by the box.
+        steps += ["usb-fault", "stall-status", "usb-download", "usb-end", "Complete", str(NEXT_BOUND_S + 10)]
         return steps + ["close", str(CLOSE_BOUND_S + 10)]
 
     def check_idle(self, attempt):
