@@ -421,12 +421,6 @@ bool CSimUsbBox::ReadPipe(UsbHandle pipe, void* buffer, uint32_t length, uint32_
     hook();
     lock.lock();
   }
-  if (m_holdStatus && m_heldHook) {
-    std::function<void(uint32_t)> hook = m_heldHook;
-    lock.unlock();
-    hook(kHeldStatusRead);
-    lock.lock();
-  }
   m_statusArrived.wait(lock, [&] {
     auto it = m_handles.find(pipe);
     return (!m_status.empty() && !m_holdStatus) || m_plugGeneration != generation || it == m_handles.end() ||

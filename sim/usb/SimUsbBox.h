@@ -89,9 +89,8 @@ class CSimUsbBox : public IUsbTransport {
   // A driver that does not give a held call back when it is aborted: only a release,
   // an unplug or closing the handle ends it.
   void KeepAbortedCalls(bool keep);
-  // Runs when a held call starts to wait: the request number, kHeldPipeWrite or kHeldStatusRead.
+  // Runs when a held call starts to wait: the request number, or kHeldPipeWrite.
   static constexpr uint32_t kHeldPipeWrite = 0;
-  static constexpr uint32_t kHeldStatusRead = 1;
   void SetHeldRequestHook(std::function<void(uint32_t request)> hook);
 
   // --- What the box saw.
