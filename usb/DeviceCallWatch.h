@@ -3,11 +3,11 @@
 // Threads: the worker marks each of its device calls (request 4, the PIPE03 write,
 // request 1139) with Begin and End; the view's timer calls Tick on the user-interface
 // thread. A call aborted through IUsbTransport::AbortTransfer fails, and the worker ends
-// the download with the call's own failure line and one that says which request the
-// box left unanswered. The abort happens under the watch's lock, and End takes the lock
-// before the worker closes or reuses the handle, so no handle is aborted after its
-// close. Nothing here waits: Tick and End hold the lock for a few instructions and an
-// abort that does not block.
+// the download with the call's own failure line (which names the request) and one that
+// says the box did not answer within 10 s. The abort happens under the watch's lock, and
+// End takes the lock before the worker closes or reuses the handle, so no handle is
+// aborted after its close. Nothing here waits: Tick and End hold the lock for a few
+// instructions and an abort that does not block.
 #pragma once
 
 #include <mutex>
