@@ -14,6 +14,7 @@
 //
 //   stelvar_driver STEP...
 //     start                 start Stelvar.exe and find its serial view
+//     start-at EXE          the same with the program at EXE (an installed or unpacked copy)
 //     pick PATH             press the file button and choose PATH in the Open dialog
 //     watch [S]             follow a download to its completion box (pressed) and idle; S: timeout
 //     watch-quiet [S]       the same without reading the bar and the time text (for measurements)
@@ -104,8 +105,8 @@ class Driver {
     if (m_movedCursor) SetCursorPos(m_cursor.x, m_cursor.y);
   }
 
-  bool Start(const std::string& program = "Stelvar.exe") {
-    std::string cmd = "\"" + BinDir() + program + "\"";
+  bool Start(const std::string& exe) {
+    std::string cmd = "\"" + exe + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
@@ -531,7 +532,7 @@ class UsbDriver {
 
  private:
   bool Start(double timeout) {
-    if (!m_d.Start("StelvarDemo.exe")) return false;
+    if (!m_d.Start(BinDir() + "StelvarDemo.exe")) return false;
     // The banner: the child of the frame at (0, 0, 700, 124); its "USB" hot spot.
     HWND top = nullptr;
     for (HWND h = GetWindow(m_d.m_frame, GW_CHILD); h && !top; h = GetWindow(h, GW_HWNDNEXT)) {
@@ -663,7 +664,9 @@ int main(int argc, char** argv) {
       continue;
     }
     if (step == "start") {
-      ok = d.Start();
+      ok = d.Start(BinDir() + "Stelvar.exe");
+    } else if (step == "start-at") {
+      ok = d.Start(next(""));
     } else if (step == "pick") {
       ok = d.Pick(next(""));
     } else if (step == "watch" || step == "watch-quiet") {
