@@ -1,12 +1,11 @@
-// FlashSession.h - one run of the flasher: a hidden client window, the library's manager and the downloads it follows.
+// FlashSession.h - one run of the flasher: arms the library, follows each box through its events and decides the run's lines and exit status.
 //
-// Everything runs on the thread that calls Run: the library's notifications arrive there
-// by SendMessage from its reader thread, the boxes it shows are answered by a CBoxAnswerer
-// and reported here, and a stop request from the console's control handler is posted here.
-// Run closes the port, deletes the manager and destroys the window before it returns.
+// Portable: it reaches the library, the clock, the timers and the output only through
+// IFlashPlatform, whose header says on which thread each call runs. The platform feeds it
+// the library's events, the boxes the library showed, timer ticks and stop requests; the
+// session's loop ends when EndLoop is called, after which the platform calls BeforeClose,
+// lets the library go quiet (delivering what it still says) and calls Close.
 #pragma once
-
-#include <windows.h>
 
 #include <memory>
 #include <string>
@@ -14,27 +13,39 @@
 
 #include "DownloadTracker.h"
 #include "FlashOptions.h"
-
-class CBoxAnswerer;
-class CVelManager;
+#include "FlashPlatform.h"
 
 class CFlashSession {
  public:
-  explicit CFlashSession(const CFlashOptions& options);
-  ~CFlashSession();
+  // Timers of the session (the library's silence timer is ManagerEvents.h's kSilenceTimerId).
+  static constexpr unsigned kArmTimer = 11;
+  // Line mode arms again this long after a box is done, so that the library's reader has
+  // left the notification that ended it before the processor is armed anew.
+  static constexpr unsigned kArmDelayMs = 500;
+  // How long a Ctrl-C waits for the library to confirm its cancel.
+  static constexpr unsigned kCancelWaitMs = 1000;
+
+  CFlashSession(const CFlashOptions& options, IFlashPlatform& platform);
   CFlashSession(const CFlashSession&) = delete;
   CFlashSession& operator=(const CFlashSession&) = delete;
 
-  // Downloads until an outcome; returns the exit status.
-  int Run();
-  // Asks the running session to stop as Ctrl-C does; callable from any thread.
-  void RequestStop();
+  // Arms the first box.
+  void Start();
+  // A library event: kind and text as the event message carries them (null text: none).
+  void OnEvent(const char* text, long kind);
+  // A message box the library showed, already answered.
+  void OnBox(const std::string& text, const std::string& caption);
+  void OnTimer(unsigned id);
+  // Ctrl-C.
+  void OnStopRequest();
+
+  bool Finished() const { return m_finished; }
+  // After the loop: clears the progress line and closes the port.
+  void BeforeClose();
+  // After the library has gone quiet: the run's last lines; returns the exit status.
+  int Close();
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
-  void OnEvent(const char* text, long kind);
-  void OnBoxes();
   void Arm();
   void Stop();
   // The current box is decided: report it, then arm for the next one or finish.
@@ -44,14 +55,9 @@ class CFlashSession {
   void PrintLine(const char* prefix, const std::string& text);
   void ShowProgress(bool force);
   void ClearProgress();
-  double Now() const;
 
   const CFlashOptions& m_options;
-  HWND volatile m_hWnd = nullptr;
-  volatile LONG m_stopRequested = 0;
-  CVelManager* m_manager = nullptr;
-  std::unique_ptr<CBoxAnswerer> m_answerer;
-  volatile int m_cancel = 0;
+  IFlashPlatform& m_platform;
   std::unique_ptr<CDownloadTracker> m_tracker;
   int m_boxNumber = 0;
   int m_firstFailure = 0;  // exit status of the first box that did not download, in line mode
@@ -62,6 +68,4 @@ class CFlashSession {
   bool m_progressShown = false;
   std::size_t m_progressWidth = 0;
   double m_lastProgress = -1;
-  LARGE_INTEGER m_frequency{};
-  LARGE_INTEGER m_start{};
 };

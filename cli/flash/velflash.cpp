@@ -11,14 +11,15 @@
 
 #include "FlashOptions.h"
 #include "FlashSession.h"
+#include "Win32FlashPlatform.h"
 
 namespace {
 
-CFlashSession* volatile g_session = nullptr;
+CWin32FlashPlatform* volatile g_platform = nullptr;
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
   if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-  if (CFlashSession* session = g_session) session->RequestStop();
+  if (CWin32FlashPlatform* platform = g_platform) platform->RequestStop();
   return TRUE;
 }
 
@@ -34,11 +35,12 @@ int main(int argc, char** argv) {
     std::fputs(CFlashOptions::Usage(), stdout);
     return 0;
   }
-  CFlashSession session(options);
-  g_session = &session;
+  CWin32FlashPlatform platform(options.port, options.baud);
+  CFlashSession session(options, platform);
+  g_platform = &platform;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-  const int status = session.Run();
-  g_session = nullptr;
+  const int status = platform.Run(session);
+  g_platform = nullptr;
   SetConsoleCtrlHandler(OnConsoleControl, FALSE);
   return status;
 }
