@@ -18,12 +18,18 @@ bool ParseNumber(const std::string& text, long& value) {
 
 }  // namespace
 
-const char* CFlashOptions::Usage() {
-  return "usage: velflash [--port N] [--baud RATE] [--each] [--max-errors N] IMAGE\n"
-         "  --port N        COM port 1-255 (default 1)\n"
-         "  --baud RATE     9600, 19200, 38400, 57600 or 115200 (default 115200)\n"
-         "  --each          after each completed download, wait for the next box\n"
-         "  --max-errors N  give a box up after more than N error reports (default: follow its restarts)\n";
+const char* CFlashOptions::Usage(bool namedPorts) {
+  static const char kRest[] =
+      "  --baud RATE     9600, 19200, 38400, 57600 or 115200 (default 115200)\n"
+      "  --each          after each completed download, wait for the next box\n"
+      "  --max-errors N  give a box up after more than N error reports (default: follow its restarts)\n";
+  static const std::string numbered = std::string(
+      "usage: velflash [--port N] [--baud RATE] [--each] [--max-errors N] IMAGE\n"
+      "  --port N        COM port 1-255 (default 1)\n") + kRest;
+  static const std::string named = std::string(
+      "usage: velflash [--port DEVICE] [--baud RATE] [--each] [--max-errors N] IMAGE\n"
+      "  --port DEVICE   serial device, /dev/ttyUSB0 or ttyUSB0 (default /dev/ttyUSB0)\n") + kRest;
+  return (namedPorts ? named : numbered).c_str();
 }
 
 bool CFlashOptions::Fail(const std::string& text) {
@@ -53,6 +59,11 @@ bool CFlashOptions::Parse(int argc, const char* const* argv) {
       m_help = true;
       return true;
     } else if (arg == "--port") {
+      if (namedPorts) {
+        if (!takeValue() || value.empty()) return Fail("--port needs a device");
+        device = value[0] == '/' ? value : "/dev/" + value;
+        continue;
+      }
       if (!takeValue()) return Fail("--port needs a number");
       if (!ParseNumber(value, n) || n < 1 || n > 255)
         return Fail("port " + value + " is outside 1-255");

@@ -14,8 +14,12 @@ class CFlashOptions {
 
   const std::string& Error() const { return m_error; }
   bool HelpAsked() const { return m_help; }
-  static const char* Usage();
+  static const char* Usage(bool namedPorts = false);
 
+  // Set before Parse where ports are devices (POSIX): --port then names the device
+  // ("/dev/ttyUSB0"; a bare "ttyUSB0" means the one in /dev) instead of a COM number.
+  bool namedPorts = false;
+  std::string device = "/dev/ttyUSB0";
   unsigned short port = 1;
   unsigned long baud = 115200;
   std::string image;

@@ -108,7 +108,7 @@ int CPosixMessageLoop::MsToNextTimer() {
   return ms;
 }
 
-bool CPosixMessageLoop::HandleOne(bool posted) {
+bool CPosixMessageLoop::HandleOne(bool posted, bool timers) {
   std::unique_lock<std::mutex> lock(m_mutex);
   if (m_closed) return false;
   if (!m_sent.empty()) {
@@ -132,6 +132,7 @@ bool CPosixMessageLoop::HandleOne(bool posted) {
     if (m_handler) m_handler(message.msg, message.wParam, message.lParam);
     return true;
   }
+  if (!timers) return false;
   const auto now = Clock::now();
   for (auto& t : m_timers) {
     if (t.second.due > now) continue;
@@ -167,14 +168,20 @@ void CPosixMessageLoop::Run() {
         return;
       }
     }
-    if (!HandleOne(true)) Sleep(MsToNextTimer());
+    if (!HandleOne(true, true)) Sleep(MsToNextTimer());
+  }
+}
+
+void CPosixMessageLoop::HandlePending() {
+  Sleep(0);  // takes in what the pipes hold (signals become posted messages)
+  while (HandleOne(true, false)) {
   }
 }
 
 bool CPosixMessageLoop::WaitFor(const std::function<bool()>& done, int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    while (HandleOne(false)) {
+    while (HandleOne(false, false)) {
     }
     if (done()) return true;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();

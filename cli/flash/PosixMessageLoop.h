@@ -53,6 +53,8 @@ class CPosixMessageLoop {
   // Whether the owner is handling a message sent by another thread.
   bool InSend() const { return m_sendDepth > 0; }
   bool IsOwnerThread() const { return std::this_thread::get_id() == m_owner; }
+  // Owner thread: handles every sent and posted message already queued (timers wait).
+  void HandlePending();
   // No more messages: waiting senders get 0.
   void Close();
 
@@ -71,9 +73,9 @@ class CPosixMessageLoop {
     Clock::time_point due;
   };
 
-  // Handles one sent message, else (when posted is true) one posted message or due timer.
-  // False when there was nothing to handle.
-  bool HandleOne(bool posted);
+  // Handles one sent message, else (when posted is true) one posted message, else (when timers
+  // is true) one due timer. False when there was nothing to handle.
+  bool HandleOne(bool posted, bool timers);
   // Sleeps on the wake and signal pipes until something may have come, at most timeoutMs.
   void Sleep(int timeoutMs);
   int MsToNextTimer();
