@@ -104,15 +104,29 @@ void CFlashSession::EndBox(CDownloadTracker::Outcome outcome) {
   if (m_platform.IsPortOpen()) m_platform.StopTransfer();
   const std::string summary = m_tracker->Summary(m_boxNumber, now);
   const int code = CDownloadTracker::ExitCode(outcome);
+  if (m_options.each && m_tracker->Started()) {
+    ++m_boxesServed;
+    if (code != 0) {
+      ++m_boxesFailed;
+      if (m_firstFailure == 0) m_firstFailure = code;
+    }
+  }
   const bool boxFault = outcome == CDownloadTracker::kSilent || outcome == CDownloadTracker::kTooManyErrors;
   if (m_options.each && (outcome == CDownloadTracker::kDownloaded || boxFault)) {
     PrintLine("", summary);
-    if (code != 0 && m_firstFailure == 0) m_firstFailure = code;
+    m_tracker.reset();  // between boxes until the next one is armed
     m_platform.StartTimer(kArmTimer, kArmDelayMs);
     return;
   }
   m_closingLines.push_back(summary);
+  if (m_options.each) m_closingLines.push_back(CountLine());
   Finish(code);
+}
+
+std::string CFlashSession::CountLine() const {
+  std::string line = std::to_string(m_boxesServed) + " box(es) served";
+  if (m_boxesFailed > 0) line += ", " + std::to_string(m_boxesFailed) + " not downloaded";
+  return line;
 }
 
 void CFlashSession::Stop() {
@@ -124,13 +138,14 @@ void CFlashSession::Stop() {
       m_tracker && m_tracker->Started() && m_tracker->Result() == CDownloadTracker::kRunning;
   if (!downloading) {
     // No box is being served: close the port and end.
+    m_platform.StopTimer(kArmTimer);
     if (m_platform.IsPortOpen()) m_platform.StopTransfer();
-    if (m_options.each && m_boxNumber > 1) {
-      m_closingLines.push_back(std::to_string(m_boxNumber - 1) + " box(es) served");
-      Finish(m_firstFailure);
+    if (m_options.each) {
+      // Between boxes: the boxes served so far decide.
+      m_closingLines.push_back(CountLine());
+      Finish(m_boxesServed > 0 ? m_firstFailure : CDownloadTracker::ExitCode(CDownloadTracker::kStopped));
     } else {
-      if (m_tracker) m_tracker->Decide(CDownloadTracker::kStopped, m_platform.Now());
-      Finish(CDownloadTracker::ExitCode(CDownloadTracker::kStopped));
+      EndBox(CDownloadTracker::kStopped);
     }
     return;
   }

@@ -51,6 +51,8 @@ class CFlashSession {
   // The current box is decided: report it, then arm for the next one or finish.
   void EndBox(CDownloadTracker::Outcome outcome);
   void Finish(int exitCode);
+  // Line mode's last line: "N box(es) served", and how many of them did not download.
+  std::string CountLine() const;
 
   void PrintLine(const char* prefix, const std::string& text);
   void ShowProgress(bool force);
@@ -60,7 +62,11 @@ class CFlashSession {
   IFlashPlatform& m_platform;
   std::unique_ptr<CDownloadTracker> m_tracker;
   int m_boxNumber = 0;
-  int m_firstFailure = 0;  // exit status of the first box that did not download, in line mode
+  // Line mode: boxes that came and got their summary, those that did not download, and the
+  // exit status of the first of those.
+  int m_boxesServed = 0;
+  int m_boxesFailed = 0;
+  int m_firstFailure = 0;
   bool m_finished = false;
   std::vector<std::string> m_closingLines;  // printed once the library has gone quiet
   int m_exitCode = 1;
