@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "LostPortText.h"
+
 namespace {
 
 // The texts the library shows for the box's error reports (codes 0x51 to 0x5A, and any
@@ -64,6 +66,14 @@ bool CDownloadTracker::IsPortFailure(const std::string& text) {
   return StartsWith(text, "Failed to open com port") || StartsWith(text, "CComPort::Initialize()");
 }
 
+bool CDownloadTracker::IsPortLoss(const std::string& text) {
+  // The words after the port's name and error code, from the library's own formatter.
+  const std::string words = FormatLostPortText(0, 0);
+  const std::string tail = words.substr(words.find("):") + 1);
+  return StartsWith(text, "Lost ") && text.size() > tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 void CDownloadTracker::OnTotal(uint32_t size, double now) {
   if (!m_started) m_firstStart = now;
   m_started = true;
@@ -81,6 +91,8 @@ void CDownloadTracker::OnError(const std::string& text) {
   if (m_outcome != kRunning) return;
   if (IsImageRefusal(text)) {
     m_outcome = kImageRefused;
+  } else if (IsPortLoss(text)) {
+    m_outcome = kPortFailed;
   } else if (IsBoxReport(text)) {
     ++m_boxReports;
     if (m_maxErrors >= 0 && m_boxReports > m_maxErrors) m_outcome = kTooManyErrors;

@@ -29,6 +29,9 @@ class CDownloadTracker {
   static bool IsImageRefusal(const std::string& text);
   // Whether a box text says that the port could not be opened or set up.
   static bool IsPortFailure(const std::string& text);
+  // Whether an error line is the library's report of a port whose device has gone (its words,
+  // with the port's name: "Lost COM3 ..." on Windows, "Lost /dev/ttyUSB0 ..." on POSIX).
+  static bool IsPortLoss(const std::string& text);
 
   explicit CDownloadTracker(int maxErrors) : m_maxErrors(maxErrors) {}
 

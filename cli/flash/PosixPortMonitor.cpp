@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "LostPortText.h"
 #include "ManagerEvents.h"
 #include "PosixMessageLoop.h"
 #include "ProcessorServices.h"
@@ -45,9 +46,9 @@ void CPosixPortMonitor::SetProcessor(IProcessorServices* services, CVelManagerPr
 bool CPosixPortMonitor::MayUsePort() const { return !(t_readerStop && *t_readerStop); }
 
 std::string CPosixPortMonitor::LostText(const std::string& device, int error) {
-  char text[512];
-  std::snprintf(text, sizeof text, "Lost %s (error %d): check the cable or the USB-serial adapter.", device.c_str(),
-                error);
+  std::string text = FormatLostPortText(0, static_cast<unsigned long>(error));
+  const std::size_t com = text.find("COM0");
+  if (com != std::string::npos) text.replace(com, 4, device);
   return text;
 }
 
@@ -151,7 +152,7 @@ void CPosixPortMonitor::ReaderLoop(const std::shared_ptr<Reader>& reader) {
 void CPosixPortMonitor::ReportLost() {
   const std::string text = LostText(Device(), LostError());
   if (m_processor) m_processor->SendErrorMsg(text.c_str());
-  if (MayUsePort() && m_processor) m_processor->SendInProcessMsg(0);
+  if (MayUsePort() && m_processor) m_processor->OnPortLost();
   if (MayUsePort() && Uninitialize()) {
     m_monitoring = 0;
     Notify("COM port monitoring stopped");

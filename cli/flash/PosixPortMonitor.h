@@ -32,7 +32,8 @@ class CPosixPortMonitor : public CPosixSerialLine {
   // Waits for stopped readers that still run; true when none is left.
   bool WaitForStoppedReaders();
 
-  // "Lost %s (error %d): check the cable or the USB-serial adapter." for a device.
+  // The library's lost-port words with the device where Windows names its COM port:
+  // "Lost /dev/ttyUSB0 (error 5): check the cable or the USB-serial adapter."
   static std::string LostText(const std::string& device, int error);
 
  protected:
@@ -47,7 +48,7 @@ class CPosixPortMonitor : public CPosixSerialLine {
   };
 
   void ReaderLoop(const std::shared_ptr<Reader>& reader);
-  // The reader found the line lost: error line, idle, line closed, monitor stopped.
+  // The reader found the line lost: the lost line, the processor idle, the line closed, the monitor stopped.
   void ReportLost();
   void RetireReader(bool wait);
   void ReapEndedReaders();

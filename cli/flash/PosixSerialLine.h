@@ -58,7 +58,7 @@ class CPosixSerialLine : public ISerialLine {
   // Ends a wait in ReadByte (any thread).
   void Wake();
   bool IsOpen() const { return m_fd >= 0; }
-  bool IsLost() const { return m_lost; }
+  bool IsLost() const override { return m_lost; }
   // The system's error number of the loss (EIO for a hang-up without one).
   int LostError() const { return m_lostError; }
 
