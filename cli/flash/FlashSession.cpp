@@ -137,16 +137,7 @@ void CFlashSession::Stop() {
   const bool downloading =
       m_tracker && m_tracker->Started() && m_tracker->Result() == CDownloadTracker::kRunning;
   if (!downloading) {
-    // No box is being served: close the port and end.
-    m_platform.StopTimer(kArmTimer);
-    if (m_platform.IsPortOpen()) m_platform.StopTransfer();
-    if (m_options.each) {
-      // Between boxes: the boxes served so far decide.
-      m_closingLines.push_back(CountLine());
-      Finish(m_boxesServed > 0 ? m_firstFailure : CDownloadTracker::ExitCode(CDownloadTracker::kStopped));
-    } else {
-      EndBox(CDownloadTracker::kStopped);
-    }
+    StopBetweenBoxes();
     return;
   }
   // The library honours the cancel after the next byte from the box; its notifications are
@@ -156,7 +147,25 @@ void CFlashSession::Stop() {
   else
     PrintLine("N:", "the box did not answer within a second: transfer stopped");
   if (m_finished) return;  // the download ended meanwhile
+  if (!m_tracker) {
+    // Line mode: the box completed during the wait and the next one is not armed yet.
+    StopBetweenBoxes();
+    return;
+  }
   EndBox(CDownloadTracker::kStopped);
+}
+
+void CFlashSession::StopBetweenBoxes() {
+  // No box is being served: close the port and end.
+  m_platform.StopTimer(kArmTimer);
+  if (m_platform.IsPortOpen()) m_platform.StopTransfer();
+  if (m_options.each) {
+    // Between boxes: the boxes served so far decide.
+    m_closingLines.push_back(CountLine());
+    Finish(m_boxesServed > 0 ? m_firstFailure : CDownloadTracker::ExitCode(CDownloadTracker::kStopped));
+  } else {
+    EndBox(CDownloadTracker::kStopped);
+  }
 }
 
 void CFlashSession::Finish(int exitCode) {

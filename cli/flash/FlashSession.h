@@ -48,6 +48,8 @@ class CFlashSession {
  private:
   void Arm();
   void Stop();
+  // A stop while no box is being served: the port closes and the run ends.
+  void StopBetweenBoxes();
   // The current box is decided: report it, then arm for the next one or finish.
   void EndBox(CDownloadTracker::Outcome outcome);
   void Finish(int exitCode);

@@ -18,6 +18,7 @@ enum Step {
   kRearm,         // line mode's re-arm timer fires (nothing when none runs)
   kStop,          // Ctrl-C
   kStopSilentBox, // Ctrl-C while the box sends nothing: the library does not confirm
+  kStopAsBoxCompletes,  // Ctrl-C as the end header goes out: the box completes during the wait
 };
 
 struct SessionRun {
@@ -63,6 +64,14 @@ struct SessionRun {
         case kStopSilentBox:
           platform.cancelConfirmed = false;
           platform.duringCancel = nullptr;
+          session->OnStopRequest();
+          break;
+        case kStopAsBoxCompletes:
+          platform.cancelConfirmed = false;
+          platform.duringCancel = [this] {
+            session->OnEvent("14444l", EVENT_PROGRESS);
+            session->OnEvent(nullptr, EVENT_COMPLETE);
+          };
           session->OnStopRequest();
           break;
       }
@@ -122,6 +131,10 @@ TEST(FlashSession, LineModeCountsBoxesAndEndsWithTheFirstFailure) {
        {kStop},
        {"0 box(es) served"},
        130},
+      {"Ctrl-C as the box completes",
+       {kBegin, kStopAsBoxCompletes},
+       {"box 1: 14444 bytes, 1.0 s, downloaded", "1 box(es) served"},
+       0},
   };
   for (const auto& c : cases) {
     SessionRun run(true);
