@@ -62,11 +62,17 @@ void CPosixMessageLoop::Post(unsigned int msg, uintptr_t wParam, intptr_t lParam
 }
 
 void CPosixMessageLoop::SetTimer(unsigned int id, unsigned int periodMs) {
+  bool sooner;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_timers[id] = Timer{periodMs, Clock::now() + std::chrono::milliseconds(periodMs)};
+    const Clock::time_point due = Clock::now() + std::chrono::milliseconds(periodMs);
+    m_timers[id] = Timer{periodMs, due};
+    sooner = due < m_sleepUntil;
   }
-  Wake();
+  // The processor restarts its 120 s timer after every byte: the owner is woken only when it
+  // sleeps and would otherwise sleep past the new time (awake, it looks at the timers before
+  // it sleeps).
+  if (sooner) Wake();
 }
 
 void CPosixMessageLoop::KillTimer(unsigned int id) {
@@ -97,8 +103,7 @@ void CPosixMessageLoop::Close() {
   m_handled.notify_all();
 }
 
-int CPosixMessageLoop::MsToNextTimer() {
-  std::lock_guard<std::mutex> lock(m_mutex);
+int CPosixMessageLoop::MsToNextTimerLocked() const {
   int ms = kIdleMs;
   const auto now = Clock::now();
   for (const auto& t : m_timers) {
@@ -147,7 +152,18 @@ bool CPosixMessageLoop::HandleOne(bool posted, bool timers) {
 
 void CPosixMessageLoop::Sleep(int timeoutMs) {
   struct pollfd p[2] = {{m_wake[0], POLLIN, 0}, {m_signal[0], POLLIN, 0}};
-  if (poll(p, 2, timeoutMs) <= 0) return;
+  {
+    // Timers set from now on wake the owner if they are due before it would look again.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (timeoutMs < 0) timeoutMs = MsToNextTimerLocked();
+    m_sleepUntil = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  }
+  const int ready = poll(p, 2, timeoutMs);
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_sleepUntil = Clock::time_point::min();
+  }
+  if (ready <= 0) return;
   char bytes[64];
   if (p[0].revents & POLLIN)
     while (read(m_wake[0], bytes, sizeof bytes) > 0) {
@@ -168,7 +184,7 @@ void CPosixMessageLoop::Run() {
         return;
       }
     }
-    if (!HandleOne(true, true)) Sleep(MsToNextTimer());
+    if (!HandleOne(true, true)) Sleep(-1);
   }
 }
 

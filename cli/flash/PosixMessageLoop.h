@@ -76,9 +76,10 @@ class CPosixMessageLoop {
   // Handles one sent message, else (when posted is true) one posted message, else (when timers
   // is true) one due timer. False when there was nothing to handle.
   bool HandleOne(bool posted, bool timers);
-  // Sleeps on the wake and signal pipes until something may have come, at most timeoutMs.
+  // Sleeps on the wake and signal pipes until something may have come, at most timeoutMs
+  // (negative: until the next timer is due).
   void Sleep(int timeoutMs);
-  int MsToNextTimer();
+  int MsToNextTimerLocked() const;
 
   std::thread::id m_owner;
   Handler m_handler;
@@ -92,6 +93,7 @@ class CPosixMessageLoop {
   std::deque<Message*> m_sent;
   std::deque<Message> m_posted;
   std::map<unsigned int, Timer> m_timers;
+  Clock::time_point m_sleepUntil = Clock::time_point::min();  // while the owner sleeps: when it looks again
   bool m_closed = false;
   bool m_quit = false;
   int m_sendDepth = 0;
