@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -94,9 +95,9 @@ std::string CPosixSerialLine::AccessAdvice() const {
   const std::string group = g->gr_name;
   // Already in the group's list but not in this login's groups: the login predates the change.
   bool listed = false;
-  if (const char* user = getlogin())
+  if (const struct passwd* user = getpwuid(getuid()))
     for (char** member = g->gr_mem; member && *member; ++member)
-      if (std::strcmp(*member, user) == 0) listed = true;
+      if (std::strcmp(*member, user->pw_name) == 0) listed = true;
   if (listed)
     return m_device + ": permission denied: you were added to the group " + group +
            " after this login began: log out and in again";
