@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "LostPortText.h"
+
 namespace {
 
 // The texts the library shows for the box's error reports (codes 0x51 to 0x5A, and any
@@ -87,7 +89,12 @@ bool CDownloadTracker::IsPortFailure(const std::string& text) {
 }
 
 bool CDownloadTracker::IsPortLoss(const std::string& text) {
-  return StartsWith(text, "Lost COM") || StartsWith(text, "CComPort::WriteData() - WriteFile() Failed");
+  if (StartsWith(text, "CComPort::WriteData() - WriteFile() Failed")) return true;
+  // The words after the port's name and error code, from the library's own formatter.
+  const std::string words = FormatLostPortText(0, 0);
+  const std::string tail = words.substr(words.find("):") + 1);
+  return StartsWith(text, "Lost ") && text.size() > tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 void CDownloadTracker::OnTotal(uint32_t size, double now) {

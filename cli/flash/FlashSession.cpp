@@ -79,7 +79,7 @@ void CFlashSession::Arm() {
   ++m_boxNumber;
   m_lastProgress = -1;
   m_facts = CRunLog::BoxFacts();
-  m_facts.port = m_platform.PortName();
+  m_facts.port = m_options.PortLabel(0);
   m_facts.number = m_boxNumber;
   m_facts.baud = m_options.baud;
   m_facts.image = m_options.image;
@@ -306,7 +306,7 @@ void CFlashSession::BeforeClose() {
 int CFlashSession::Close() {
   // The run's last words come after everything the library said.
   for (const std::string& line : m_closingLines) PrintSummary(line);
-  const std::string port = "velflash: " + m_platform.PortName() + ": ";
+  const std::string port = "velflash: " + m_options.PortLabel(0) + ": ";
   if (m_log && m_log->Failed()) {
     m_platform.Write(IFlashPlatform::kErr, port + "cannot write to the log " + m_log->Path() +
                                                ": the records of this run are incomplete\n");

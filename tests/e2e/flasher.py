@@ -13,7 +13,9 @@ import threading
 import time
 import unittest
 
+import flasher_scenarios
 import images
+from flasher_scenarios import ScenarioCases, add_scenarios
 from harness_env import BIN, BOX_TTY, STBSIM, WINE_RUN, BoxTestCase, windows_path
 
 FLASHER = os.path.join(BIN, "velflash.exe")
@@ -141,34 +143,6 @@ class FlasherDownloads(FlasherTest):
         self.assertNotIn("\r", flasher.text().replace("\r\n", "\n"))
         self.assertEqual("", flasher.stderr)
 
-    def test_error_report_then_the_boxs_restart(self):
-        path = self.image(images.one_anal_section(seed=3))
-        rc, flasher, box, box_rc = self.run_flasher(
-            [windows_path(path)], ["--error", "57@block:5", "--downloads", "2", "--image", path])
-        self.assertEqual(0, rc, self.describe(flasher, box))
-        self.assertEqual(0, box_rc, self.describe(flasher, box))
-        lines = flasher.lines()
-        self.assertEqual(1, lines.count("E: Checksum check"), self.describe(flasher))
-        self.assertRegex(lines[-1], r"^box 1: 14444 bytes, .* downloaded \(1 error report\)$")
-
-    def test_error_limit_gives_the_box_up(self):
-        path = self.image(images.one_anal_section(seed=3))
-        rc, flasher, box, _ = self.run_flasher(["--max-errors", "0", windows_path(path)],
-                                               ["--error", "57@block:5", "--downloads", "1"], box_timeout=20)
-        self.assertEqual(6, rc, self.describe(flasher, box))
-        self.assertRegex(flasher.lines()[-1], r"^box 1: 4160 bytes, .* too many error reports \(1 error report\)$")
-
-    def test_truncated_image_is_refused_by_the_library(self):
-        path = self.image(images.one_anal_section()[:9000])
-        rc, flasher, box, _ = self.run_flasher([windows_path(path)], ["--reply-timeout", "1500"], box_timeout=8)
-        self.assertEqual(4, rc, self.describe(flasher, box))
-        lines = flasher.lines()
-        self.assertIn("E: Image file is truncated: the section at offset 0 needs 14336 payload bytes, 8936 remain.",
-                      lines, self.describe(flasher))
-        self.assertIn("E: Image file is invalid.", lines)
-        self.assertNotIn("N: Send DataHeader", lines)
-        self.assertRegex(lines[-1], r"^box 1: 0 bytes, .* image refused$")
-
     def test_port_without_a_device(self):
         path = self.image(images.one_anal_section())
         rc, flasher, _, _ = self.run_flasher(["--port", "9", windows_path(path)], timeout=60)
@@ -186,63 +160,22 @@ class FlasherDownloads(FlasherTest):
             self.assertIn(message, flasher.stderr)
             self.assertEqual("", flasher.text())
 
-    def test_line_mode_serves_two_boxes_in_a_row(self):
-        path = self.image(images.program(5000))
-        box = Box(self.dir, ["--downloads", "2", "--image", path], 60)
-        flasher = Flasher(["--each", windows_path(path)])
-        done = lambda f: sum(1 for l in f.lines() if l.startswith("box ") and "downloaded" in l) >= 2
-        try:
-            served = flasher.wait_for(done, 60)
-            # Armed again for a third box, then stopped between boxes.
-            flasher.wait_for(lambda f: "N: box 3: waiting for the box" in f.lines(), 10)
-            flasher.interrupt()
-            rc = flasher.finish(30)
-        finally:
-            box_rc = box.finish()
-        self.assertTrue(served, self.describe(flasher, box))
-        self.assertEqual(0, rc, self.describe(flasher, box))
-        self.assertEqual(0, box_rc, self.describe(flasher, box))
-        summaries = [l for l in flasher.lines() if l.startswith("box ")]
-        self.assertRegex(summaries[0], r"^box 1: 5108 bytes, \d+\.\d s, downloaded$")
-        self.assertRegex(summaries[1], r"^box 2: 5108 bytes, \d+\.\d s, downloaded$")
-        self.assertEqual("2 box(es) served", flasher.lines()[-1])
 
-    def test_ctrl_c_in_the_middle_is_honoured_by_the_library(self):
-        path = self.image(images.one_anal_section())
-        box = Box(self.dir, ["--pace"], 30)
-        flasher = Flasher(["--baud", "9600", windows_path(path)])
-        try:
-            started = flasher.wait_for(lambda f: "N: Start Downloading..." in f.lines(), 30)
-            time.sleep(1)
-            flasher.interrupt()
-            rc = flasher.finish(30)
-        finally:
-            box.finish(2)
-        self.assertTrue(started, self.describe(flasher, box))
-        self.assertEqual(130, rc, self.describe(flasher, box))
-        lines = flasher.lines()
-        self.assertIn("N: the library cancelled the download", lines, self.describe(flasher))
-        self.assertIn("N: Canceled...", lines)
-        self.assertRegex(lines[-1], r"^box 1: \d+ bytes, .* stopped$")
 
-    def test_ctrl_c_when_the_box_no_longer_answers(self):
-        path = self.image(images.one_anal_section())
-        box = Box(self.dir, ["--stop-after", "2"], 30)
-        flasher = Flasher([windows_path(path)])
-        try:
-            stalled = flasher.wait_for(lambda f: "N: Start Downloading..." in f.lines(), 30)
-            time.sleep(1)
-            flasher.interrupt()
-            start = time.time()
-            rc = flasher.finish(30)
-            took = time.time() - start
-        finally:
-            box.finish(2)
-        self.assertTrue(stalled, self.describe(flasher, box))
-        self.assertEqual(130, rc, self.describe(flasher, box))
-        self.assertIn("N: the box did not answer within a second: transfer stopped", flasher.lines(),
-                      self.describe(flasher))
-        self.assertLess(took, 10)
+@add_scenarios
+class FlasherScenarios(ScenarioCases, FlasherTest):
+    """The scenarios both builds share (flasher_scenarios.py), with velflash.exe on COM1."""
+
+    def setUp(self):
+        super().setUp()
+        self.stbsim = STBSIM
+        self.box_tty = BOX_TTY
+
+    def flasher(self, args):
+        return flasher_scenarios.Flasher(WINE_RUN + [FLASHER, "--port", "1"] + args)
+
+    def image_arg(self, path):
+        return windows_path(path)
 
 
 @unittest.skipUnless(os.environ.get("STELVAR_SLOW_TESTS", "1") == "1", "slow tests disabled")

@@ -28,6 +28,7 @@ enum Step {
   kWriteFailed,    // the library reports a failed write
   kStop,           // Ctrl-C; the library confirms the cancel
   kStopSilentBox,  // Ctrl-C while the box sends nothing: the library does not confirm
+  kStopAsBoxCompletes,  // Ctrl-C as the end header goes out: the box completes during the wait
 };
 
 const std::string kImage = "flash-session-test.img";
@@ -94,6 +95,14 @@ struct SessionRun {
         case kStopSilentBox:
           platform.cancelConfirmed = false;
           platform.duringCancel = nullptr;
+          session->OnStopRequest();
+          break;
+        case kStopAsBoxCompletes:
+          platform.cancelConfirmed = false;
+          platform.duringCancel = [this] {
+            session->OnEvent("14444l", EVENT_PROGRESS);
+            session->OnEvent(nullptr, EVENT_COMPLETE);
+          };
           session->OnStopRequest();
           break;
       }
@@ -170,6 +179,10 @@ TEST_F(FlashSession, LineModeCountsBoxesAndEndsWithTheFirstFailure) {
         "2 box(es) served, 1 not downloaded"},
        130},
       {"Ctrl-C before any box came", {kStop}, {"0 box(es) served"}, 130},
+      {"Ctrl-C as the box completes",
+       {kBegin, kStopAsBoxCompletes},
+       {"box 1: 14444 bytes, 1.0 s, downloaded", "1 box(es) served"},
+       0},
       {"no next box within --timeout ends the line",
        {kDownload, kRearm, kContactTimer},
        {"box 1: 14444 bytes, 2.0 s, downloaded", "box 2: 0 bytes, 0.0 s, no box", "1 box(es) served"},

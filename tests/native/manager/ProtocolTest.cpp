@@ -474,6 +474,88 @@ TEST_F(Protocol, AReloadReplacesTheImage) {
   EXPECT_EQ(0, p.GetOffset());
 }
 
+// A client that arms again while the completion is reported (on "Download Completed!", on
+// the idle notification or on the completion event itself) keeps its new state: the next box
+// is served, and what the client is told of the completion does not change.
+TEST_F(Protocol, ARearmDuringOrAfterTheCompletionIsKept) {
+  const Lines completion = {"beep 0", "purge", "pause 500", "0:Download Completed!", "busy 0", "pause 500",
+                            "close", "box Download Completed! | OK | 0", "open COM1 9600", "complete"};
+  const struct {
+    const char* at;        // Describe() form of the notification the client re-arms in
+    bool stopFirst;        // StopTransfer's reset before the new arm, as the serial view does
+  } cases[] = {{"0:Download Completed!", false}, {"busy 0", false}, {"complete", false}, {"complete", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.at) + (c.stopFirst ? " after a stop" : ""));
+    Arm(ImageBuilder().Anal().End().Get());
+    ToHeaderRequest();
+    Step({0x70});
+    RequestAnalBlocks();
+    bool rearmed = false;
+    host.onEvent = [&](const HostAction& a) {
+      if (rearmed || a.Describe() != c.at) return;
+      if (c.stopFirst) {
+        p.ClearReceiveBuffer();
+        p.SetState(P::kWaitSync);
+      }
+      p.SetTransferFile("C:\\img\\box.img");
+      rearmed = true;
+    };
+    const Lines lines = Step({0x70});
+    host.onEvent = nullptr;
+    ASSERT_TRUE(rearmed);
+    ASSERT_GE(lines.size(), completion.size());
+    EXPECT_EQ(completion, Lines(lines.end() - completion.size(), lines.end()));
+    EXPECT_EQ(P::kWaitSync, p.GetState());
+    // The next box's SYNC starts a handshake, not the reminder to select a file.
+    EXPECT_EQ((Lines{"read C:\\img\\box.img", "4:14444l", "write 22", "write 05", "pause 200", "close",
+                     "open COM1 115200", "pause 200", Progress(0)}),
+              Step({0x22}));
+  }
+}
+
+// Once the line's device has gone, the step in hand writes what it was writing (the port
+// fails those writes) and stops there: no timer restart, no progress, no completion claimed
+// for an end header that never reached the box. The port's reader then ends the monitor
+// and the processor waits for SYNC, idle.
+TEST_F(Protocol, ALostLineEndsTheStepAndThePortLossLeavesTheProcessorWaitingForSync) {
+  const struct {
+    const char* when;
+    int blocksBefore;          // block requests served before the line goes
+    Bytes last;                // the request the line goes during
+    int expectedState;         // state the step leaves before the loss is handled
+  } cases[] = {{"during a block request", 3, {0x69, 0x04}, P::kWaitDataHeader},
+               {"during the end header", 14, {0x70}, P::kWaitHeaderRep}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.when);
+    Arm(ImageBuilder().Anal().End().Get());
+    ToHeaderRequest();
+    Step({0x70});
+    for (int block = 1; block <= c.blocksBefore; ++block) Feed({0x69, static_cast<unsigned char>(block % 10)});
+    host.Clear();
+    for (std::size_t i = 0; i + 1 < c.last.size(); ++i) p.OnReceiveByte(c.last[i]);
+    host.lineLost = true;
+    host.Clear();
+    p.OnReceiveByte(c.last.back());
+    const Lines all = host.Described(true);
+    EXPECT_FALSE(host.Written().empty()) << "the frame in hand was written";
+    for (const std::string& line : all) {
+      EXPECT_NE(0u, line.rfind("set timer", 0)) << line;
+      EXPECT_NE(0u, line.rfind("3:", 0)) << line;
+      EXPECT_NE("0:Download Completed!", line);
+      EXPECT_NE("complete", line);
+      EXPECT_NE("box Download Completed! | OK | 0", line);
+    }
+    EXPECT_EQ(c.expectedState, p.GetState());
+
+    host.Clear();
+    p.OnPortLost();
+    EXPECT_EQ((Lines{"kill timer 10", "busy 0", "update"}), host.Described(true));
+    EXPECT_EQ(P::kWaitSync, p.GetState());
+    EXPECT_EQ(0, p.GetReceivedCount());
+    host.lineLost = false;
+  }
+}
+
 TEST(ProtocolConstants, HeaderBufferAtLoadAndBaudCodes) {
   // Nothing has downloaded in this test program before this point only if run alone; the
   // tag bytes are never changed by a download of images made with the maker tag.

@@ -1,0 +1,213 @@
+"""What both builds of velflash must do alike, as one table: the box stbsim plays, the flasher's
+options, the status, the lines and what the box received. A runner of each build (velflash.exe
+under Wine, the native velflash on a pty pair) mixes ScenarioCases into its test case and gives
+the four things that differ: how the flasher starts, how an image path is written, the tty of the
+box, and what it sends for Ctrl-C. The runner's own tests cover what only its build has (port
+names and their failures).
+
+Lines are compared without their time stamps; a progress line is what follows its last \\r.
+"""
+import os
+import re
+import signal
+import subprocess
+import threading
+import time
+
+import images
+
+STAMP = re.compile(r"^\d\d:\d\d:\d\d\.\d\d\d (.*)$")
+
+
+class Scenario:
+    """One run: stbsim with `box` (None: no box), velflash with `args` and the image; then the
+    flasher's status, lines it printed (`lines`, each somewhere; `absent`, none of them), its last
+    line (a pattern), stbsim's status and words of its report. `interrupt_at`: Ctrl-C this long
+    after the line appeared; `ends_within`: seconds from the Ctrl-C (or the start) to the end."""
+
+    def __init__(self, name, image, args, box, status, lines=(), absent=(), last=None, box_status=None,
+                 report=(), interrupt_at=None, ends_within=None, box_timeout=60, timeout=90, count=None):
+        self.name = name
+        self.image = image
+        self.args = args
+        self.box = box
+        self.status = status
+        self.lines = lines
+        self.absent = absent
+        self.last = last
+        self.box_status = box_status
+        self.report = report
+        self.interrupt_at = interrupt_at
+        self.ends_within = ends_within
+        self.box_timeout = box_timeout
+        self.timeout = timeout
+        self.count = count or {}
+
+
+SCENARIOS = [
+    Scenario("clean_download", images.one_anal_section(), ["--baud", "115200"], ["--pace", "--image", "{image}"], 0,
+             lines=["N: Ready (box.img)", "N: Send FUNC_DATA_ANAL to STB", "B: Download Completed! [OK]"],
+             last=r"^box 1: 14444 bytes, \d+\.\d s, downloaded$", box_status=0,
+             report=["image matches the file (14444 bytes)"]),
+    Scenario("error_report_then_the_boxs_restart", images.one_anal_section(seed=3), [],
+             ["--error", "57@block:5", "--downloads", "2", "--image", "{image}"], 0,
+             count={"E: Checksum check": 1},
+             last=r"^box 1: 14444 bytes, .* downloaded \(1 error report\)$", box_status=0),
+    Scenario("error_limit_gives_the_box_up", images.one_anal_section(seed=3), ["--max-errors", "0"],
+             ["--error", "57@block:5", "--downloads", "1"], 6,
+             last=r"^box 1: 4160 bytes, .* too many error reports \(1 error report\)$", box_timeout=20),
+    Scenario("truncated_image_is_refused_by_the_library", images.one_anal_section()[:9000], [],
+             ["--reply-timeout", "1500"], 4,
+             lines=["E: Image file is truncated: the section at offset 0 needs 14336 payload bytes, 8936 remain.",
+                    "E: Image file is invalid."],
+             absent=["N: Send DataHeader"], last=r"^box 1: 0 bytes, .* image refused$", box_timeout=8),
+    Scenario("line_mode_serves_two_boxes_in_a_row", images.program(5000), ["--each"],
+             ["--downloads", "2", "--image", "{image}"], 0,
+             lines=["N: box 3: waiting for the box"],
+             count={"box 1: 5108 bytes": 1},
+             last=r"^2 box\(es\) served$", box_status=0, interrupt_at=("N: box 3: waiting for the box", 0)),
+    Scenario("ctrl_c_in_the_middle_is_honoured_by_the_library", images.one_anal_section(), ["--baud", "9600"],
+             ["--pace"], 130,
+             lines=["N: the library cancelled the download", "N: Canceled..."],
+             last=r"^box 1: \d+ bytes, .* stopped$", interrupt_at=("N: Start Downloading...", 1), box_timeout=30),
+    Scenario("ctrl_c_when_the_box_no_longer_answers", images.one_anal_section(), [], ["--stop-after", "2"], 130,
+             lines=["N: the box did not answer within a second: transfer stopped"],
+             interrupt_at=("N: Start Downloading...", 1), ends_within=10, box_timeout=30),
+]
+
+
+class Flasher:
+    """A running velflash whose output is collected as it comes."""
+
+    def __init__(self, command, interrupt=None, env=None):
+        self.proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     stdin=subprocess.DEVNULL, env=env)
+        self._interrupt = interrupt or (lambda proc: proc.send_signal(signal.SIGINT))
+        self.raw = b""
+        self.stderr = ""
+        self.lock = threading.Lock()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for chunk in iter(lambda: self.proc.stdout.read1(4096), b""):
+            with self.lock:
+                self.raw += chunk
+
+    def text(self):
+        with self.lock:
+            return self.raw.decode("latin-1")
+
+    def lines(self):
+        out = []
+        for line in self.text().split("\n")[:-1]:
+            line = line.rstrip("\r").split("\r")[-1].rstrip()
+            m = STAMP.match(line)
+            out.append(m.group(1) if m else line)
+        return out
+
+    def wait_for(self, predicate, timeout):
+        end = time.time() + timeout
+        while time.time() < end:
+            if predicate(self):
+                return True
+            if self.proc.poll() is not None:
+                break
+            time.sleep(0.02)
+        return predicate(self)
+
+    def interrupt(self):
+        self._interrupt(self.proc)
+
+    def finish(self, timeout):
+        try:
+            rc = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            rc = self.proc.wait()
+        self.reader.join(5)
+        self.stderr = self.proc.stderr.read().decode("latin-1")
+        self.proc.stdout.close()
+        self.proc.stderr.close()
+        return rc
+
+
+class Box:
+    """stbsim on the far end of the line."""
+
+    def __init__(self, stbsim, tty, folder, args, timeout=60):
+        self.report_path = os.path.join(folder, "box-report.txt")
+        self.proc = subprocess.Popen([stbsim, "--tty", tty, "--report", self.report_path, "--timeout", str(timeout)]
+                                     + args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        self.err = ""
+        self.report = ""
+        time.sleep(0.2)
+
+    def finish(self, timeout=10):
+        if self.proc.poll() is None:
+            try:
+                self.proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                self.proc.terminate()
+        _, self.err = self.proc.communicate(timeout=10)
+        if os.path.exists(self.report_path):
+            with open(self.report_path) as f:
+                self.report = f.read()
+        return self.proc.returncode
+
+
+class ScenarioCases:
+    """Mixed into a runner's unittest.TestCase, which gives: self.dir (a scratch folder),
+    self.stbsim and self.box_tty, flasher(args) -> Flasher, and image_arg(path) -> the path as the
+    flasher is given it. A test method per scenario is added by add_scenarios."""
+
+    def describe(self, flasher, box=None):
+        return "velflash:\n%s\nstderr: %s\nbox: %s\n%s" % (
+            "\n".join(flasher.lines()[-40:]), flasher.stderr, box and box.err, box and box.report[-2000:])
+
+    def run_scenario(self, s):
+        path = os.path.join(self.dir, "box.img")
+        with open(path, "wb") as f:
+            f.write(s.image)
+        box = None
+        if s.box is not None:
+            box = Box(self.stbsim, self.box_tty, self.dir, [a.replace("{image}", path) for a in s.box], s.box_timeout)
+        flasher = self.flasher(s.args + [self.image_arg(path)])
+        start = time.time()
+        try:
+            if s.interrupt_at:
+                line, delay = s.interrupt_at
+                seen = flasher.wait_for(lambda f: line in f.lines(), s.timeout)
+                self.assertTrue(seen, "no %r\n%s" % (line, self.describe(flasher, box)))
+                time.sleep(delay)
+                flasher.interrupt()
+                start = time.time()
+            rc = flasher.finish(s.timeout)
+            took = time.time() - start
+        finally:
+            box_rc = box.finish(2 if s.interrupt_at else 10) if box else None
+        lines = flasher.lines()
+        self.assertEqual(s.status, rc, self.describe(flasher, box))
+        for line in s.lines:
+            self.assertIn(line, lines, self.describe(flasher, box))
+        for line in s.absent:
+            self.assertNotIn(line, lines, self.describe(flasher, box))
+        for start_of_line, n in s.count.items():
+            self.assertEqual(n, sum(1 for l in lines if l.startswith(start_of_line)), self.describe(flasher, box))
+        if s.last:
+            self.assertTrue(lines, self.describe(flasher, box))
+            self.assertRegex(lines[-1], s.last, self.describe(flasher, box))
+        if s.box_status is not None:
+            self.assertEqual(s.box_status, box_rc, self.describe(flasher, box))
+        for words in s.report:
+            self.assertIn(words, box.report, self.describe(flasher, box))
+        if s.ends_within:
+            self.assertLess(took, s.ends_within, self.describe(flasher, box))
+        return flasher, box
+
+
+def add_scenarios(cls):
+    """A test_<name> method on cls for every scenario."""
+    for s in SCENARIOS:
+        setattr(cls, "test_" + s.name, lambda self, s=s: self.run_scenario(s))
+    return cls
