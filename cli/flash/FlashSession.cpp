@@ -32,8 +32,6 @@ void CFlashSession::OnTimer(unsigned id) {
       PrintLine("E:", "no byte from the box for 120 s");
       EndBox(CDownloadTracker::kSilent);
     }
-  } else if (id == kArmTimer) {
-    if (!m_finished && !m_stopping) Arm();
   } else if (id == kContactTimer) {
     if (running && !m_tracker->Started()) {
       PrintLine("E:", "no box started within " + std::to_string(m_options.timeout) + " s");
@@ -185,13 +183,15 @@ void CFlashSession::EndBox(CDownloadTracker::Outcome outcome) {
                         outcome == CDownloadTracker::kDeadline;
   if (m_options.each && (outcome == CDownloadTracker::kDownloaded || boxFault)) {
     PrintSummary(summary);
-    m_tracker.reset();  // between boxes until the next one is armed
+    m_tracker.reset();
     if (m_stopping) {
       // A stop asked for while this box was ending: the line ends here.
       m_closingLines.push_back(CountLine());
       Finish(m_firstFailure, m_firstAdvice);
     } else {
-      m_platform.StartTimer(kArmTimer, kArmDelayMs);
+      // At once, also from inside the completion: the library never undoes an arm made
+      // while it reports the end of a download.
+      Arm();
     }
     return;
   }
@@ -263,7 +263,6 @@ void CFlashSession::Stop() {
     return;
   }
   // No box is being served: close the port and end.
-  m_platform.StopTimer(kArmTimer);
   if (m_platform.IsPortOpen()) m_platform.StopTransfer();
   if (!m_options.each) {
     EndBox(CDownloadTracker::kStopped);
@@ -294,7 +293,7 @@ void CFlashSession::Finish(int exitCode, const std::string& advice) {
   m_finished = true;
   m_exitCode = exitCode;
   m_advice = advice;
-  for (unsigned timer : {kArmTimer, kContactTimer, kDeadlineTimer}) m_platform.StopTimer(timer);
+  for (unsigned timer : {kContactTimer, kDeadlineTimer}) m_platform.StopTimer(timer);
   m_platform.EndLoop();
 }
 
