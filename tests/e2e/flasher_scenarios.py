@@ -157,8 +157,8 @@ class Flasher:
 class Box:
     """stbsim on the far end of the line."""
 
-    def __init__(self, stbsim, tty, folder, args, timeout=60):
-        self.report_path = os.path.join(folder, "box-report.txt")
+    def __init__(self, stbsim, tty, folder, args, timeout=60, name="box"):
+        self.report_path = os.path.join(folder, name + "-report.txt")
         self.proc = subprocess.Popen([stbsim, "--tty", tty, "--report", self.report_path, "--timeout", str(timeout)]
                                      + args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.err = ""
