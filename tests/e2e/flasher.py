@@ -12,7 +12,6 @@ import os
 import pty
 import re
 import select
-import signal
 import subprocess
 import time
 import unittest
