@@ -1,10 +1,9 @@
 #include "Win32FlashPlatform.h"
 
-#include <cstdio>
-
 #include "BoxAnswerer.h"
 #include "FlashSession.h"
 #include "VelManager.h"
+#include "Win32Terminal.h"
 
 namespace {
 
@@ -20,10 +19,7 @@ const char kClassName[] = "VelFlashClient";
 }  // namespace
 
 CWin32FlashPlatform::CWin32FlashPlatform(unsigned short port, unsigned long baudRate)
-    : m_port(port), m_baudRate(baudRate) {
-  QueryPerformanceFrequency(&m_frequency);
-  QueryPerformanceCounter(&m_start);
-}
+    : m_port(port), m_baudRate(baudRate) {}
 
 CWin32FlashPlatform::~CWin32FlashPlatform() = default;
 
@@ -124,6 +120,8 @@ bool CWin32FlashPlatform::Arm(const std::string& image) {
   return fileOk != 0;
 }
 
+std::string CWin32FlashPlatform::PortName() { return "COM" + std::to_string(m_port); }
+
 bool CWin32FlashPlatform::IsPortOpen() { return m_manager && m_manager->IsConnectedComport(); }
 
 void CWin32FlashPlatform::StopTransfer() {
@@ -153,37 +151,15 @@ void CWin32FlashPlatform::StartTimer(unsigned id, unsigned periodMs) { SetTimer(
 
 void CWin32FlashPlatform::StopTimer(unsigned id) { KillTimer(m_hWnd, id); }
 
-double CWin32FlashPlatform::Now() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return double(now.QuadPart - m_start.QuadPart) / double(m_frequency.QuadPart);
-}
+double CWin32FlashPlatform::Now() { return CWin32Terminal::Now(); }
 
-int64_t CWin32FlashPlatform::UnixTimeMs() {
-  FILETIME ft;
-  GetSystemTimeAsFileTime(&ft);
-  const int64_t ticks = (int64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;  // 100 ns since 1601
-  return (ticks - 116444736000000000LL) / 10000;
-}
+int64_t CWin32FlashPlatform::UnixTimeMs() { return CWin32Terminal::UnixTimeMs(); }
 
-std::string CWin32FlashPlatform::LocalClock() {
-  SYSTEMTIME t;
-  GetLocalTime(&t);
-  char text[16];
-  std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
-  return text;
-}
+std::string CWin32FlashPlatform::LocalClock() { return CWin32Terminal::LocalClock(); }
 
-void CWin32FlashPlatform::Write(Stream stream, const std::string& text) {
-  FILE* f = stream == kErr ? stderr : stdout;
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fflush(f);
-}
+void CWin32FlashPlatform::Write(Stream stream, const std::string& text) { CWin32Terminal::Write(stream, text); }
 
-bool CWin32FlashPlatform::OutputIsConsole() {
-  DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
-}
+bool CWin32FlashPlatform::OutputIsConsole() { return CWin32Terminal::OutputIsConsole(); }
 
 void CWin32FlashPlatform::EndLoop() {
   m_loopEnded = true;

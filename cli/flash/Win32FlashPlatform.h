@@ -32,6 +32,7 @@ class CWin32FlashPlatform : public IFlashPlatform {
   void RequestStop();
 
   bool Arm(const std::string& image) override;
+  std::string PortName() override;
   bool IsPortOpen() override;
   void StopTransfer() override;
   bool Cancel(unsigned waitMs) override;
@@ -59,6 +60,4 @@ class CWin32FlashPlatform : public IFlashPlatform {
   std::unique_ptr<CBoxAnswerer> m_answerer;
   volatile int m_cancel = 0;
   bool m_loopEnded = false;
-  LARGE_INTEGER m_frequency{};
-  LARGE_INTEGER m_start{};
 };

@@ -139,10 +139,9 @@ class FlasherDownloads(FlasherTest):
         self.assertTrue(all(STAMP.match(l) for l in flasher.text().replace("\r\n", "\n").split("\n")[:-1]
                             if "\r" not in l), flasher.text())
         self.assertRegex(lines[-1], r"^box 1: 14444 bytes, \d+\.\d s, downloaded$")
-        # The progress line updated itself up to the whole image.
-        progress = re.findall(r"\r *(\d+)%  (\d+) of 14444 bytes", flasher.text())
-        self.assertGreater(len(progress), 2, flasher.text())
-        self.assertEqual(("100", "14444"), progress[-1])
+        # Output to a pipe: whole lines only, no progress line rewriting itself.
+        self.assertNotIn("\r", flasher.text().replace("\r\n", "\n"))
+        self.assertEqual("", flasher.stderr)
 
     def test_port_without_a_device(self):
         path = self.image(images.one_anal_section())

@@ -92,7 +92,9 @@ class NativeLine(NativeCase):
         lines = flasher.lines()
         self.assertIn("E: Lost %s (error 5): check the cable or the USB-serial adapter." % self.pair.pc, lines,
                       self.describe(flasher))
-        self.assertRegex(lines[-1], r"^box 1: \d+ bytes, .* port failed$")
+        self.assertRegex(lines[-1], r"^box 1: \d+ bytes, .* port lost$")
+        self.assertIn("velflash: %s: the port was lost: check the cable or the USB-serial adapter" % self.pair.pc,
+                      flasher.stderr)
         self.assertLess(took, 2, self.describe(flasher))
 
     def test_a_port_in_use_is_refused_with_who_holds_it(self):
@@ -184,7 +186,7 @@ class NativeLine(NativeCase):
             box.finish(2)
         self.assertTrue(started, self.describe(flasher, box))
         self.assertEqual(130, rc, self.describe(flasher))
-        self.assertIn("velflash: stopped at once", flasher.stderr)
+        self.assertIn("velflash: ended at once by a second Ctrl-C", flasher.stderr)
         self.assertLess(took, 0.5)
         after = subprocess.run(["stty", "-F", self.pair.pc, "-g"], capture_output=True, text=True).stdout
         self.assertEqual(before, after)

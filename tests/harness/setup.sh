@@ -3,7 +3,8 @@
 #  - a private Wine prefix (created once; no Mono/Gecko install),
 #  - a display: the caller's, or an Xvfb of our own when none is set,
 #  - serial pseudo-terminal pairs, seen by Windows programs as COM ports:
-#      COM1 <-> COM2, COM11 <-> COM12; the Linux ends are $1/pty/comN.
+#      COM1 <-> COM2, COM11 <-> COM12, and for several boxes at once COM3 <-> COM4,
+#      COM5 <-> COM6, COM7 <-> COM8; the Linux ends are $1/pty/comN.
 #    COM9 has no device behind it (a port without hardware).
 #  - a persistent wineserver, started after the display so that windows get one.
 # Writes $1/env, which tests/harness/wine-run sources.  Safe to run again.
@@ -20,7 +21,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINELOADERNOEXEC
 
-ports=(1 2 11 12)
+ports=(1 2 11 12 3 4 5 6 7 8)
 
 # Machines whose kernel runs no 32-bit code (execve of an i386 program fails) have only
 # Wine's 64-bit loader; the Windows tests then run the x86-64 build of the same sources
@@ -53,6 +54,9 @@ pair() {
 }
 pair 1 2
 pair 11 12
+pair 3 4
+pair 5 6
+pair 7 8
 
 # Display.
 display=""
@@ -77,13 +81,20 @@ stamp="$WINEPREFIX/.stelvar-harness"
 if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$h" ]; then
   rm -rf "$WINEPREFIX"
   wine wineboot -i >"$h/run/wineboot.log" 2>&1 || { cat "$h/run/wineboot.log" >&2; exit 1; }
-  for n in "${ports[@]}"; do
-    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$h/pty/com$n" /f >/dev/null 2>&1
-  done
   # Keep crash dialogs away from unattended runs.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
   echo "$h" >"$stamp"
+fi
+# The prefix's COM ports point at the pairs' ends; a prefix made before a pair was added
+# gets it here (only when the list changed).
+ports_stamp="$WINEPREFIX/.stelvar-ports"
+if [ ! -f "$ports_stamp" ] || [ "$(cat "$ports_stamp")" != "${ports[*]}" ]; then
+  for n in "${ports[@]}"; do
+    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$h/pty/com$n" /f >/dev/null 2>&1
+  done
+  wineserver -w
+  echo "${ports[*]}" >"$ports_stamp"
 fi
 # Wine's own fonts (Marlett for the caption buttons' symbols, Tahoma for "MS Shell Dlg").
 # Debian's fonts-wine puts them in /usr/share/wine/fonts, but this Wine looks only in
@@ -115,4 +126,4 @@ export DISPLAY='$display'
 export STELVAR_HARNESS='$h'
 export PATH='$h/bin':"\$PATH"
 ENV
-echo "harness ready: prefix $WINEPREFIX, display $display, ports COM1-COM2 COM11-COM12"
+echo "harness ready: prefix $WINEPREFIX, display $display, ports COM1-COM2 COM11-COM12 COM3-COM4 COM5-COM6 COM7-COM8"

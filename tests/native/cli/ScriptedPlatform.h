@@ -35,6 +35,7 @@ class ScriptedPlatform : public IFlashPlatform {
     portOpen = portOpens;
     return fileOk;
   }
+  std::string PortName() override { return "COM1"; }
   bool IsPortOpen() override { return portOpen; }
   void StopTransfer() override {
     ++stops;
