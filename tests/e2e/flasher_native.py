@@ -49,14 +49,26 @@ class NativeCase(ScenarioCases, unittest.TestCase):
                 self.fail("%s is missing: build the native preset first" % path)
         self.dir = tempfile.mkdtemp(prefix="velflash-native-")
         self.addCleanup(shutil.rmtree, self.dir, True)
-        self.pair = PtyPair(self.dir)
-        self.addCleanup(self.pair.vanish)
-        self.assertTrue(os.path.exists(self.pair.pc), "socat made no pty pair")
+        self.pairs = []
+        self.pair = self.new_pair()
         self.stbsim = STBSIM
-        self.box_tty = self.pair.box
 
-    def flasher(self, args, port=None, prefix=()):
-        return Flasher(list(prefix) + [VELFLASH, "--port", port or self.pair.pc] + args)
+    def new_pair(self):
+        folder = os.path.join(self.dir, "line%d" % (len(self.pairs) + 1))
+        os.mkdir(folder)
+        pair = PtyPair(folder)
+        self.addCleanup(pair.vanish)
+        self.assertTrue(os.path.exists(pair.pc), "socat made no pty pair")
+        self.pairs.append(pair)
+        return pair
+
+    def serial_lines(self, n):
+        while len(self.pairs) < n:
+            self.new_pair()
+        return [(p.pc, p.box, p.pc) for p in self.pairs[:n]]
+
+    def flasher(self, args, ports=None, prefix=()):
+        return Flasher(list(prefix) + [VELFLASH, "--port", ",".join(ports or [self.pair.pc])] + args)
 
     def image_arg(self, path):
         return path
@@ -142,6 +154,7 @@ class NativeLine(NativeCase):
         path = self.image()
         os.chmod(self.dir, 0o755)
         os.chmod(path, 0o644)
+        os.chmod(os.path.dirname(self.pair.pc), 0o755)
         pts = os.path.realpath(self.pair.pc)
         dialout = 20
         os.chown(pts, 0, dialout)
@@ -157,7 +170,7 @@ class NativeLine(NativeCase):
         )
         for what, port, prefix, error, advice in cases:
             with self.subTest(what):
-                flasher = self.flasher([path], port=port, prefix=prefix)
+                flasher = self.flasher([path], [port], prefix)
                 rc = flasher.finish(20)
                 self.assertEqual(3, rc, self.describe(flasher))
                 lines = flasher.lines()
