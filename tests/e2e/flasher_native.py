@@ -205,6 +205,42 @@ class NativeLine(NativeCase):
         self.assertEqual(before, after)
         self.assertFalse(os.path.exists(self.pair.lock_file()), "the lock file outlived the run")
 
+    def test_a_station_stopped_twice_ends_its_ports_at_once_with_their_ttys_as_they_were(self):
+        path = self.image()
+        lines = self.serial_lines(2)
+        for port, _, _ in lines:
+            subprocess.run(["stty", "-F", port, "19200", "icanon", "echo"], check=True)
+        before = [subprocess.run(["stty", "-F", port, "-g"], capture_output=True, text=True).stdout
+                  for port, _, _ in lines]
+        flasher = self.flasher([path], [port for port, _, _ in lines])
+        ready = lambda f: sum(1 for l in f.lines() if l.endswith("N: Ready (box.img)")) == 2
+        self.assertTrue(flasher.wait_for(ready, 20), self.describe(flasher))
+        boxes = [Box(STBSIM, tty, self.dir, ["--stop-after", "2"], 30, "box%d.txt" % i)
+                 for i, (_, tty, _) in enumerate(lines)]
+        try:
+            started = flasher.wait_for(lambda f: sum(1 for l in f.lines() if l.endswith("N: Start Downloading...")) == 2,
+                                       30)
+            flasher.interrupt()
+            self.assertTrue(flasher.wait_for(lambda f: any("stop requested: stopping 2 port(s)" in l
+                                                           for l in f.lines()), 5), self.describe(flasher))
+            flasher.interrupt()
+            start = time.time()
+            rc = flasher.finish(20)
+            took = time.time() - start
+        finally:
+            for box in boxes:
+                box.finish(2)
+        self.assertTrue(started, self.describe(flasher))
+        self.assertEqual(130, rc, self.describe(flasher))
+        self.assertLess(took, 3, self.describe(flasher))
+        for port, _, _ in lines:
+            self.assertIn("velflash: %s: ended at once by a second Ctrl-C" % port, flasher.stderr)
+        after = [subprocess.run(["stty", "-F", port, "-g"], capture_output=True, text=True).stdout
+                 for port, _, _ in lines]
+        self.assertEqual(before, after)
+        for pair in self.pairs:
+            self.assertFalse(os.path.exists(pair.lock_file()), "a lock file outlived the run")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
