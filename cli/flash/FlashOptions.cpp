@@ -27,8 +27,8 @@ const char* CFlashOptions::Usage(bool namedPorts) {
       "  --port N        COM port 1-255 (default 1); several ports (--port 1 --port 3, or --port 1,3)\n"
       "                  serve one box each at the same time\n";
   static const char kNamed[] =
-      "  --port DEVICE   serial device, /dev/ttyUSB0 or ttyUSB0 (default /dev/ttyUSB0); several\n"
-      "                  (--port ttyUSB0 --port ttyUSB1, or --port ttyUSB0,ttyUSB1) serve one box each at the same time\n";
+      "  --port DEVICE   serial device: /dev/ttyUSB0, or ttyUSB0 (default /dev/ttyUSB0); several devices\n"
+      "                  (--port ttyUSB0 --port ttyUSB1, or --port ttyUSB0,ttyUSB1) serve one box each at once\n";
   static const char kRest[] =
       "  --baud RATE     9600, 19200, 38400, 57600 or 115200 (default 115200)\n"
       "  --each          after each box, wait for the next one on the same cable\n"
