@@ -89,12 +89,12 @@ bool CDownloadTracker::IsPortFailure(const std::string& text) {
 }
 
 bool CDownloadTracker::IsPortLoss(const std::string& text) {
-  // The lost-port words after the port's name and error code, from the library's formatter.
+  if (StartsWith(text, "CComPort::WriteData() - WriteFile() Failed")) return true;
+  // The words after the port's name and error code, from the library's own formatter.
   const std::string words = FormatLostPortText(0, 0);
   const std::string tail = words.substr(words.find("):") + 1);
-  const bool lost = StartsWith(text, "Lost ") && text.size() > tail.size() &&
-                    text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-  return lost || StartsWith(text, "CComPort::WriteData() - WriteFile() Failed");
+  return StartsWith(text, "Lost ") && text.size() > tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 void CDownloadTracker::OnTotal(uint32_t size, double now) {

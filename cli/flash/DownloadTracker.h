@@ -38,9 +38,8 @@ class CDownloadTracker {
   static bool IsImageRefusal(const std::string& text);
   // Whether a box text says that the port could not be opened or set up.
   static bool IsPortFailure(const std::string& text);
-  // Whether an error line says that the port went away or could not be written to: the
-  // library's lost-port words with the port's name ("Lost COM3 ..." on Windows, "Lost
-  // /dev/ttyUSB0 ..." on POSIX), or its failed write.
+  // Whether an error line says that the port went away (the library's words, with the port's
+  // name: "Lost COM3 ..." on Windows, "Lost /dev/ttyUSB0 ..." on POSIX) or could not be written to.
   static bool IsPortLoss(const std::string& text);
 
   explicit CDownloadTracker(int maxErrors) : m_maxErrors(maxErrors) {}

@@ -20,15 +20,6 @@ bool ParseNumber(const std::string& text, long& value) {
 }  // namespace
 
 const char* CFlashOptions::Usage(bool namedPorts) {
-  static const char kHead[] =
-      "usage: velflash [options] IMAGE\n"
-      "       velflash --list-ports | --version | --help\n";
-  static const char kNumbered[] =
-      "  --port N        COM port 1-255 (default 1); several ports (--port 1 --port 3, or --port 1,3)\n"
-      "                  serve one box each at the same time\n";
-  static const char kNamed[] =
-      "  --port DEVICE   serial device: /dev/ttyUSB0, or ttyUSB0 (default /dev/ttyUSB0); several devices\n"
-      "                  (--port ttyUSB0 --port ttyUSB1, or --port ttyUSB0,ttyUSB1) serve one box each at once\n";
   static const char kRest[] =
       "  --baud RATE     9600, 19200, 38400, 57600 or 115200 (default 115200)\n"
       "  --each          after each box, wait for the next one on the same cable\n"
@@ -36,13 +27,19 @@ const char* CFlashOptions::Usage(bool namedPorts) {
       "  --timeout S     give up when no box starts within S seconds of the port opening (default: wait)\n"
       "  --deadline S    give a box up when it has not finished S seconds after it started (default: none)\n"
       "  --log FILE      append one JSON record per box to FILE\n"
-      "  --quiet         print only the summary lines and errors\n";
-  static const std::string numbered = std::string(kHead) + kNumbered + kRest +
-                                      "  --list-ports    list the COM ports of this machine\n"
-                                      "  --version       print the versions of velflash and of the library\n";
-  static const std::string named = std::string(kHead) + kNamed + kRest +
-                                   "  --list-ports    list the serial devices of this machine\n"
-                                   "  --version       print the versions of velflash and of the library\n";
+      "  --quiet         print only the summary lines and errors\n"
+      "  --list-ports    list the serial ports of this machine\n"
+      "  --version       print the versions of velflash and of the library\n";
+  static const std::string numbered = std::string(
+      "usage: velflash [options] IMAGE\n"
+      "       velflash --list-ports | --version | --help\n"
+      "  --port N        COM port 1-255 (default 1); several ports (--port 1 --port 3, or --port 1,3)\n"
+      "                  serve one box each at the same time\n") + kRest;
+  static const std::string named = std::string(
+      "usage: velflash [options] IMAGE\n"
+      "       velflash --list-ports | --version | --help\n"
+      "  --port DEVICE   serial device, /dev/ttyUSB0 or ttyUSB0 (default /dev/ttyUSB0); several\n"
+      "                  (--port ttyUSB0 --port ttyUSB1, or a list) serve one box each at the same time\n") + kRest;
   return (namedPorts ? named : numbered).c_str();
 }
 
@@ -58,11 +55,10 @@ bool CFlashOptions::AddPorts(const std::string& list) {
     const std::string given = list.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
     if (namedPorts) {
       if (given.empty()) return Fail("--port needs a device");
-      const std::string device = given[0] == '/' ? given : "/dev/" + given;
+      const std::string named = given[0] == '/' ? given : "/dev/" + given;
       for (const std::string& d : devices)
-        if (d == device) return Fail("port " + device + " is given twice");
-      devices.push_back(device);
-      ports.push_back(static_cast<unsigned short>(devices.size()));
+        if (d == named) return Fail("port " + named + " is given twice");
+      devices.push_back(named);
       if (comma == std::string::npos) return true;
       from = comma + 1;
       continue;
@@ -155,10 +151,11 @@ bool CFlashOptions::Parse(int argc, const char* const* argv) {
       return Fail("one image at a time (" + image + ", " + arg + ")");
     }
   }
-  if (ports.empty() && namedPorts) devices.push_back(kDefaultDevice);
-  if (ports.empty()) ports.push_back(1);
+  if (ports.empty()) ports.push_back(port);
+  if (devices.empty()) devices.push_back(device);
   port = ports[0];
-  if (child && ports.size() > 1) return Fail("--child serves one port");
+  device = devices[0];
+  if (child && PortCount() > 1) return Fail("--child serves one port");
   if (image.empty()) return Fail("no image given");
   std::error_code error;
   if (std::filesystem::is_directory(image, error)) return Fail("image " + image + " is a folder, not a file");
@@ -167,9 +164,18 @@ bool CFlashOptions::Parse(int argc, const char* const* argv) {
   return true;
 }
 
-std::vector<std::string> CFlashOptions::ChildArguments(unsigned short childPort) const {
-  std::vector<std::string> args = {"--child", "--port", namedPorts ? Device(childPort) : std::to_string(childPort),
-                                   "--baud", std::to_string(baud)};
+std::string CFlashOptions::PortArgument(std::size_t index) const {
+  if (namedPorts) return index < devices.size() ? devices[index] : device;
+  return std::to_string(index < ports.size() ? ports[index] : port);
+}
+
+std::string CFlashOptions::PortLabel(std::size_t index) const {
+  return namedPorts ? PortArgument(index) : "COM" + PortArgument(index);
+}
+
+std::vector<std::string> CFlashOptions::ChildArguments(std::size_t index) const {
+  const std::string portArg = PortArgument(index);
+  std::vector<std::string> args = {"--child", "--port", portArg, "--baud", std::to_string(baud)};
   if (each) args.push_back("--each");
   if (quiet) args.push_back("--quiet");
   if (maxErrors != kNoErrorLimit) args.insert(args.end(), {"--max-errors", std::to_string(maxErrors)});
@@ -178,9 +184,4 @@ std::vector<std::string> CFlashOptions::ChildArguments(unsigned short childPort)
   // The image is named as given: the children start in the same folder.
   args.push_back(image);
   return args;
-}
-
-const std::string& CFlashOptions::Device(unsigned short number) const {
-  static const std::string none;
-  return number >= 1 && number <= devices.size() ? devices[number - 1] : none;
 }

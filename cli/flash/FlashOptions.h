@@ -1,6 +1,7 @@
 // FlashOptions.h - the flasher's command line: ports, rate, image, line mode, limits, log and output, checked before anything opens.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -20,21 +21,21 @@ class CFlashOptions {
   bool HelpAsked() const { return mode == kHelp; }
   static const char* Usage(bool namedPorts = false);
 
+  // The ports given, each as a person names it ("COM3", "/dev/ttyUSB0").
+  std::size_t PortCount() const { return std::max<std::size_t>(1, namedPorts ? devices.size() : ports.size()); }
+  std::string PortLabel(std::size_t index) const;
   // The arguments of the velflash that serves one of several ports (after the program name).
-  std::vector<std::string> ChildArguments(unsigned short childPort) const;
+  std::vector<std::string> ChildArguments(std::size_t index) const;
 
-  // Set before Parse where ports are named by their device (POSIX): --port then takes device
-  // paths ("/dev/ttyUSB0"; a bare "ttyUSB0" means the one in /dev), kept in `devices`, and
-  // `ports` numbers them 1, 2, ... in the order given.
-  static constexpr const char* kDefaultDevice = "/dev/ttyUSB0";
+  // Set before Parse where ports are devices (POSIX): --port then names the device
+  // ("/dev/ttyUSB0"; a bare "ttyUSB0" means the one in /dev) instead of a COM number.
   bool namedPorts = false;
-  std::vector<std::string> devices;
-  // With named ports: the device of a port number; empty for a number outside them.
-  const std::string& Device(unsigned short number) const;
 
   Mode mode = kRun;
-  std::vector<unsigned short> ports;  // as given; port 1 when none is
+  std::vector<unsigned short> ports;  // COM numbers as given; port 1 when none is
+  std::vector<std::string> devices;   // devices as given where ports are named; /dev/ttyUSB0 when none is
   unsigned short port = 1;            // the first of them: the one a single session serves
+  std::string device = "/dev/ttyUSB0";
   unsigned long baud = 115200;
   std::string image;
   bool each = false;               // line mode: arm again after every box
@@ -48,6 +49,8 @@ class CFlashOptions {
  private:
   bool Fail(const std::string& text);
   bool AddPorts(const std::string& list);
+  // The port as --port takes it: the COM number or the device.
+  std::string PortArgument(std::size_t index) const;
 
   std::string m_error;
 };

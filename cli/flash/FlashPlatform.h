@@ -32,8 +32,6 @@ class IFlashPlatform {
   // from an earlier cancel is forgotten first. Returns the file test's result; boxes the
   // library showed while arming are delivered before it returns.
   virtual bool Arm(const std::string& image) = 0;
-  // The port as a person names it ("COM3").
-  virtual std::string PortName() = 0;
   // Whether the port is open and monitored.
   virtual bool IsPortOpen() = 0;
   // Closes the port and leaves the library waiting for SYNC (StopTransfer); callable from

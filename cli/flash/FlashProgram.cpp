@@ -38,8 +38,7 @@ int FlashProgramMain(int argc, const char* const* argv, IFlashHost& host) {
       return 2;
     }
     std::vector<std::string> ports;
-    for (unsigned short port : options.ports)
-      ports.push_back(options.namedPorts ? options.Device(port) : host.PortName(port));
+    for (std::size_t i = 0; i < options.PortCount(); ++i) ports.push_back(options.PortLabel(i));
     if (!log.Append(CRunLog::RunLine(host.UnixTimeMs(), STELVAR_VERSION, host.LibraryVersion(), ports, options.baud,
                                      options.image, options.each))) {
       host.Write(IFlashPlatform::kErr, "velflash: cannot write to the log " + options.log + "\n");
@@ -47,7 +46,7 @@ int FlashProgramMain(int argc, const char* const* argv, IFlashHost& host) {
     }
   }
   CRunLog* logged = options.log.empty() ? nullptr : &log;
-  if (options.ports.size() > 1) {
+  if (options.PortCount() > 1) {
     const int status = host.RunStation(options, logged);
     if (logged && log.Failed()) {
       host.Write(IFlashPlatform::kErr, "velflash: cannot write to the log " + options.log +

@@ -22,7 +22,6 @@ class IFlashHost {
   virtual std::string LibraryVersion() = 0;
   // One line per serial port of this machine: its name first, then what is known of it.
   virtual std::vector<std::string> ListPorts() = 0;
-  virtual std::string PortName(unsigned short port) = 0;
   // Whether ports are named by their device (POSIX) rather than numbered (see CFlashOptions).
   virtual bool NamedPorts() { return false; }
   virtual int64_t UnixTimeMs() = 0;

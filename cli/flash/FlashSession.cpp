@@ -32,8 +32,6 @@ void CFlashSession::OnTimer(unsigned id) {
       PrintLine("E:", "no byte from the box for 120 s");
       EndBox(CDownloadTracker::kSilent);
     }
-  } else if (id == kArmTimer) {
-    if (!m_finished && !m_stopping) Arm();
   } else if (id == kContactTimer) {
     if (running && !m_tracker->Started()) {
       PrintLine("E:", "no box started within " + std::to_string(m_options.timeout) + " s");
@@ -79,7 +77,7 @@ void CFlashSession::Arm() {
   ++m_boxNumber;
   m_lastProgress = -1;
   m_facts = CRunLog::BoxFacts();
-  m_facts.port = m_platform.PortName();
+  m_facts.port = m_options.PortLabel(0);
   m_facts.number = m_boxNumber;
   m_facts.baud = m_options.baud;
   m_facts.image = m_options.image;
@@ -185,13 +183,15 @@ void CFlashSession::EndBox(CDownloadTracker::Outcome outcome) {
                         outcome == CDownloadTracker::kDeadline;
   if (m_options.each && (outcome == CDownloadTracker::kDownloaded || boxFault)) {
     PrintSummary(summary);
-    m_tracker.reset();  // between boxes until the next one is armed
+    m_tracker.reset();
     if (m_stopping) {
       // A stop asked for while this box was ending: the line ends here.
       m_closingLines.push_back(CountLine());
       Finish(m_firstFailure, m_firstAdvice);
     } else {
-      m_platform.StartTimer(kArmTimer, kArmDelayMs);
+      // At once, also from inside the completion: the library never undoes an arm made
+      // while it reports the end of a download.
+      Arm();
     }
     return;
   }
@@ -264,7 +264,6 @@ void CFlashSession::Stop() {
     return;
   }
   // No box is being served: close the port and end.
-  m_platform.StopTimer(kArmTimer);
   if (m_platform.IsPortOpen()) m_platform.StopTransfer();
   if (!m_options.each) {
     EndBox(CDownloadTracker::kStopped);
@@ -295,7 +294,7 @@ void CFlashSession::Finish(int exitCode, const std::string& advice) {
   m_finished = true;
   m_exitCode = exitCode;
   m_advice = advice;
-  for (unsigned timer : {kArmTimer, kContactTimer, kDeadlineTimer}) m_platform.StopTimer(timer);
+  for (unsigned timer : {kContactTimer, kDeadlineTimer}) m_platform.StopTimer(timer);
   m_platform.EndLoop();
 }
 
@@ -307,7 +306,7 @@ void CFlashSession::BeforeClose() {
 int CFlashSession::Close() {
   // The run's last words come after everything the library said.
   for (const std::string& line : m_closingLines) PrintSummary(line);
-  const std::string port = "velflash: " + m_platform.PortName() + ": ";
+  const std::string port = "velflash: " + m_options.PortLabel(0) + ": ";
   if (m_log && m_log->Failed()) {
     m_platform.Write(IFlashPlatform::kErr, port + "cannot write to the log " + m_log->Path() +
                                                ": the records of this run are incomplete\n");

@@ -25,12 +25,8 @@
 class CFlashSession {
  public:
   // Timers of the session (the library's silence timer is ManagerEvents.h's kSilenceTimerId).
-  static constexpr unsigned kArmTimer = 11;
   static constexpr unsigned kContactTimer = 12;   // --timeout
   static constexpr unsigned kDeadlineTimer = 13;  // --deadline
-  // Line mode arms again this long after a box is done, so that the library's reader has
-  // left the notification that ended it before the processor is armed anew.
-  static constexpr unsigned kArmDelayMs = 500;
   // How long a cancel (Ctrl-C, --deadline) waits for the library to confirm it.
   static constexpr unsigned kCancelWaitMs = 1000;
 

@@ -76,8 +76,6 @@ std::vector<std::string> CPosixFlashHost::ListPorts() {
   return lines;
 }
 
-std::string CPosixFlashHost::PortName(unsigned short port) { return "port " + std::to_string(port); }
-
 int64_t CPosixFlashHost::UnixTimeMs() { return CPosixTerminal::UnixTimeMs(); }
 
 void CPosixFlashHost::Write(IFlashPlatform::Stream stream, const std::string& text) {
@@ -85,7 +83,7 @@ void CPosixFlashHost::Write(IFlashPlatform::Stream stream, const std::string& te
 }
 
 int CPosixFlashHost::RunSession(const CFlashOptions& options, CRunLog* log) {
-  CPosixFlashPlatform platform(options.Device(options.port), options.baud);
+  CPosixFlashPlatform platform(options.device, options.baud);
   CFlashSession session(options, platform, log);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -101,7 +99,7 @@ int CPosixFlashHost::RunSession(const CFlashOptions& options, CRunLog* log) {
 int CPosixFlashHost::RunStation(const CFlashOptions& options, CRunLog* log) {
   // The station ends its children itself on a second Ctrl-C.
   CPosixSignals::SetExitOnSecond(false);
-  CPosixStationPlatform platform(m_program, options);
+  CPosixStationPlatform platform(m_program);
   CStation station(options, platform, log);
   {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -33,7 +33,6 @@ class CPosixFlashHost : public IFlashHost {
 
   std::string LibraryVersion() override;
   std::vector<std::string> ListPorts() override;
-  std::string PortName(unsigned short port) override;
   bool NamedPorts() override { return true; }
   int64_t UnixTimeMs() override;
   void Write(IFlashPlatform::Stream stream, const std::string& text) override;

@@ -81,8 +81,6 @@ bool CPosixFlashPlatform::Arm(const std::string& image) {
 
 void CPosixFlashPlatform::RequestStop() { m_loop.Post(kSignalMsg, SIGINT, 0); }
 
-std::string CPosixFlashPlatform::PortName() { return m_device; }
-
 bool CPosixFlashPlatform::IsPortOpen() { return m_engine && m_engine->IsConnectedComport(); }
 
 void CPosixFlashPlatform::StopTransfer() {

@@ -33,7 +33,6 @@ class CPosixFlashPlatform : public IFlashPlatform {
   void RequestStop();
 
   bool Arm(const std::string& image) override;
-  std::string PortName() override;
   bool IsPortOpen() override;
   void StopTransfer() override;
   bool Cancel(unsigned waitMs) override;

@@ -34,8 +34,7 @@ int Reap(pid_t pid, int timeoutMs) {
 
 }  // namespace
 
-CPosixStationPlatform::CPosixStationPlatform(std::string program, const CFlashOptions& options)
-    : m_program(std::move(program)), m_options(options) {}
+CPosixStationPlatform::CPosixStationPlatform(std::string program) : m_program(std::move(program)) {}
 
 CPosixStationPlatform::~CPosixStationPlatform() {
   for (std::unique_ptr<Child>& child : m_children) {
@@ -170,8 +169,6 @@ void CPosixStationPlatform::KillChild(int index) {
 }
 
 IStationPlatform::Event CPosixStationPlatform::Next(unsigned waitMs) { return m_queue.Pop(waitMs); }
-
-std::string CPosixStationPlatform::PortName(unsigned short port) { return m_options.Device(port); }
 
 double CPosixStationPlatform::Now() { return CPosixTerminal::Now(); }
 

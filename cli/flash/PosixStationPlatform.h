@@ -17,14 +17,13 @@
 #include <thread>
 #include <vector>
 
-#include "FlashOptions.h"
 #include "StationPlatform.h"
 #include "StationQueue.h"
 
 class CPosixStationPlatform : public IStationPlatform {
  public:
-  // program: this velflash's executable; options: the run's, for the ports' names.
-  CPosixStationPlatform(std::string program, const CFlashOptions& options);
+  // program: this velflash's executable.
+  explicit CPosixStationPlatform(std::string program);
   ~CPosixStationPlatform() override;
   CPosixStationPlatform(const CPosixStationPlatform&) = delete;
   CPosixStationPlatform& operator=(const CPosixStationPlatform&) = delete;
@@ -36,7 +35,6 @@ class CPosixStationPlatform : public IStationPlatform {
   void StopChild(int child) override;
   void KillChild(int child) override;
   Event Next(unsigned waitMs) override;
-  std::string PortName(unsigned short port) override;
   double Now() override;
   std::string LocalClock() override;
   void Write(IFlashPlatform::Stream stream, const std::string& text) override;
@@ -55,7 +53,6 @@ class CPosixStationPlatform : public IStationPlatform {
   void Read(Child* child, int index, int pipe, IFlashPlatform::Stream stream);
 
   std::string m_program;
-  const CFlashOptions& m_options;
   CStationQueue m_queue;
   std::vector<std::unique_ptr<Child>> m_children;  // resized on the station's thread only
 };

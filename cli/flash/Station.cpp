@@ -42,10 +42,10 @@ int CStation::Running() const {
 
 int CStation::Run() {
   std::size_t width = 0;
-  for (unsigned short port : m_options.ports) {
+  for (std::size_t i = 0; i < m_options.PortCount(); ++i) {
     Child child;
-    child.port = port;
-    child.label = m_platform.PortName(port);
+    child.index = i;
+    child.label = m_options.PortLabel(i);
     width = std::max(width, child.label.size());
     m_children.push_back(child);
   }
@@ -54,7 +54,7 @@ int CStation::Run() {
     const std::string name = child.label;
     child.label.resize(width, ' ');
     std::string reason;
-    child.running = m_platform.StartChild(static_cast<int>(i), m_options.ChildArguments(child.port), reason);
+    child.running = m_platform.StartChild(static_cast<int>(i), m_options.ChildArguments(child.index), reason);
     if (!child.running) {
       child.status = 1;
       Print(IFlashPlatform::kErr, "velflash: " + name + ": cannot start its velflash: " + reason + "\n");

@@ -35,7 +35,7 @@ class CStation {
 
  private:
   struct Child {
-    unsigned short port = 0;
+    std::size_t index = 0;  // in the options' ports
     std::string label;  // the port, padded to the widest
     bool running = false;
     int status = 0;

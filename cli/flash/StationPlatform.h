@@ -37,8 +37,6 @@ class IStationPlatform {
   // The next event, waiting at most waitMs; kNothing when none came.
   virtual Event Next(unsigned waitMs) = 0;
 
-  // The port as a person names it ("COM3").
-  virtual std::string PortName(unsigned short port) = 0;
   virtual double Now() = 0;
   virtual std::string LocalClock() = 0;
   // Writes text as it is and flushes.

@@ -98,8 +98,6 @@ std::vector<std::string> CWin32FlashHost::ListPorts() {
   return lines;
 }
 
-std::string CWin32FlashHost::PortName(unsigned short port) { return "COM" + std::to_string(port); }
-
 int64_t CWin32FlashHost::UnixTimeMs() { return CWin32Terminal::UnixTimeMs(); }
 
 void CWin32FlashHost::Write(IFlashPlatform::Stream stream, const std::string& text) {

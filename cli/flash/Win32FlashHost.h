@@ -16,7 +16,6 @@ class CWin32FlashHost : public IFlashHost {
  public:
   std::string LibraryVersion() override;
   std::vector<std::string> ListPorts() override;
-  std::string PortName(unsigned short port) override;
   int64_t UnixTimeMs() override;
   void Write(IFlashPlatform::Stream stream, const std::string& text) override;
   int RunSession(const CFlashOptions& options, CRunLog* log) override;

@@ -120,8 +120,6 @@ bool CWin32FlashPlatform::Arm(const std::string& image) {
   return fileOk != 0;
 }
 
-std::string CWin32FlashPlatform::PortName() { return "COM" + std::to_string(m_port); }
-
 bool CWin32FlashPlatform::IsPortOpen() { return m_manager && m_manager->IsConnectedComport(); }
 
 void CWin32FlashPlatform::StopTransfer() {

@@ -32,7 +32,6 @@ class CWin32FlashPlatform : public IFlashPlatform {
   void RequestStop();
 
   bool Arm(const std::string& image) override;
-  std::string PortName() override;
   bool IsPortOpen() override;
   void StopTransfer() override;
   bool Cancel(unsigned waitMs) override;

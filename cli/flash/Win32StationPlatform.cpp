@@ -163,8 +163,6 @@ void CWin32StationPlatform::KillChild(int index) {
 
 IStationPlatform::Event CWin32StationPlatform::Next(unsigned waitMs) { return m_queue.Pop(waitMs); }
 
-std::string CWin32StationPlatform::PortName(unsigned short port) { return "COM" + std::to_string(port); }
-
 double CWin32StationPlatform::Now() { return CWin32Terminal::Now(); }
 
 std::string CWin32StationPlatform::LocalClock() { return CWin32Terminal::LocalClock(); }

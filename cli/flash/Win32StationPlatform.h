@@ -32,7 +32,6 @@ class CWin32StationPlatform : public IStationPlatform {
   void StopChild(int child) override;
   void KillChild(int child) override;
   Event Next(unsigned waitMs) override;
-  std::string PortName(unsigned short port) override;
   double Now() override;
   std::string LocalClock() override;
   void Write(IFlashPlatform::Stream stream, const std::string& text) override;

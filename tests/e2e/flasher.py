@@ -166,9 +166,9 @@ class FlasherDownloads(FlasherTest):
 class FlasherScenarios(ScenarioCases, FlasherTest):
     """The scenarios both builds share (flasher_scenarios.py), with velflash.exe on COM1."""
 
-    # COM1, COM3, ... of the harness, with stbsim on COM2, COM4, ...
+    # COM1, COM13, COM15, COM17 of the harness, with stbsim on COM2, COM14, COM16, COM18.
     LINES = [("1", BOX_TTY, "COM1")] + [(str(n), os.path.join(os.path.dirname(BOX_TTY), "com%d" % (n + 1)), "COM%d" % n)
-                                        for n in (3, 5, 7)]
+                                        for n in (13, 15, 17)]
 
     def setUp(self):
         super().setUp()

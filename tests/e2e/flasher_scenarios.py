@@ -6,8 +6,7 @@ on its far end, the port's name in velflash's lines), how the flasher starts and
 is written. The runner's own tests cover what only its build has (port names and their failures).
 
 Lines are compared without their time stamps (a port's name before one stays); a progress line is
-what follows its last \\r. In
-expected texts {port1}, {port2} stand for the ports' names.
+what follows its last \\r. In expected texts {port1}, {port2} stand for the ports' names.
 """
 import os
 import re
@@ -25,12 +24,15 @@ STAMP = re.compile(r"^(?:(\S+) +)?\d\d:\d\d:\d\d\.\d\d\d (.*)$")
 class Scenario:
     """One run: stbsim with `box` on the far end of one port (None: no box; `boxes`: one per port,
     several ports at once), velflash with `args` and the image; then the flasher's status, lines it
-    printed (`lines`, each somewhere; `absent`, none of them), its last line (a pattern), stbsim's
-    status and words of its report (the first box's). `interrupt_at`: Ctrl-C this long after the
-    line appeared; `ends_within`: seconds from the Ctrl-C (or the start) to the end."""
+    printed (`lines`, each somewhere; `absent`, none of them), its last line (a pattern), words on
+    its standard error (`errors`; none at all when the status is 0), stbsim's status and words of
+    its report (the first box's). `interrupt_at`: Ctrl-C this long after the line appeared;
+    `ends_within`: seconds from the Ctrl-C (or the start) to the end. Every run writes to pipes,
+    as a script's does: whole lines only, never a line that rewrites itself."""
 
     def __init__(self, name, image, args, box, status, lines=(), absent=(), last=None, box_status=None,
-                 report=(), interrupt_at=None, ends_within=None, box_timeout=60, timeout=90, count=None, boxes=None):
+                 report=(), interrupt_at=None, ends_within=None, box_timeout=60, timeout=90, count=None,
+                 errors=(), boxes=None):
         self.name = name
         self.image = image
         self.args = args
@@ -46,13 +48,13 @@ class Scenario:
         self.box_timeout = box_timeout
         self.timeout = timeout
         self.count = count or {}
+        self.errors = errors
 
 
 SCENARIOS = [
-    # Output to a pipe: no self-updating progress line.
     Scenario("clean_download", images.one_anal_section(), ["--baud", "115200"], ["--pace", "--image", "{image}"], 0,
              lines=["N: Ready (box.img)", "N: Send FUNC_DATA_ANAL to STB", "B: Download Completed! [OK]"],
-             absent=["\r"], last=r"^box 1: 14444 bytes, \d+\.\d s, downloaded$", box_status=0,
+             last=r"^box 1: 14444 bytes, \d+\.\d s, downloaded$", box_status=0,
              report=["image matches the file (14444 bytes)"]),
     Scenario("error_report_then_the_boxs_restart", images.one_anal_section(seed=3), [],
              ["--error", "57@block:5", "--downloads", "2", "--image", "{image}"], 0,
@@ -61,11 +63,29 @@ SCENARIOS = [
     Scenario("error_limit_gives_the_box_up", images.one_anal_section(seed=3), ["--max-errors", "0"],
              ["--error", "57@block:5", "--downloads", "1"], 6,
              last=r"^box 1: 4160 bytes, .* too many error reports \(1 error report\)$", box_timeout=20),
-    Scenario("truncated_image_is_refused_by_the_library", images.one_anal_section()[:9000], [],
-             ["--reply-timeout", "1500"], 4,
+    # The image is walked as the library walks it before any port opens.
+    Scenario("truncated_image_is_refused_by_the_library", images.one_anal_section()[:9000], [], None, 4,
              lines=["E: Image file is truncated: the section at offset 0 needs 14336 payload bytes, 8936 remain.",
                     "E: Image file is invalid."],
-             absent=["N: Send DataHeader"], last=r"^box 1: 0 bytes, .* image refused$", box_timeout=8),
+             absent=["N: Ready (box.img)", "N: Send DataHeader"], last=r"^box 1: 0 bytes, .* image refused$",
+             errors=["the library refuses", "needs 14336 payload bytes, 8936 remain."], ends_within=10),
+    Scenario("no_box_within_the_timeout", images.one_anal_section(), ["--timeout", "3"], None, 7,
+             lines=["E: no box started within 3 s"], last=r"^box 1: 0 bytes, 0\.0 s, no box$",
+             errors=["no box started within 3 s: check the cable"], ends_within=15),
+    Scenario("a_silent_box_meets_the_timeout", images.one_anal_section(), ["--timeout", "3"], ["--silent"], 7,
+             last=r"^box 1: 0 bytes, 0\.0 s, no box$", ends_within=15, box_timeout=12),
+    Scenario("a_noisy_line_meets_the_deadline", images.one_anal_section(), ["--timeout", "3", "--deadline", "5"],
+             ["--babble", "sync"], 8,
+             lines=["E: the box did not finish within 5 s"],
+             last=r"^box 1: \d+ bytes, .* deadline passed( \(\d+ error reports?\))?$",
+             errors=["the box did not finish within 5 s"], ends_within=20, box_timeout=15),
+    Scenario("a_box_whose_erase_always_fails_meets_the_deadline", images.one_anal_section(), ["--deadline", "8"],
+             ["--error", "58@block:1", "--fault-download", "0", "--downloads", "100"], 8,
+             count={"E: Frash erase failure": None}, last=r"^box 1: \d+ bytes, .* deadline passed \(\d+ error reports\)$",
+             ends_within=25, box_timeout=20),
+    Scenario("quiet_prints_the_summary_alone", images.one_anal_section(), ["--quiet"], ["--pace", "--image", "{image}"],
+             0, absent=["N: Ready (box.img)", "B: Download Completed! [OK]"],
+             last=r"^box 1: 14444 bytes, \d+\.\d s, downloaded$", count={"": 1}, box_status=0),
     Scenario("line_mode_serves_two_boxes_in_a_row", images.program(5000), ["--each"],
              ["--downloads", "2", "--image", "{image}"], 0,
              lines=["N: box 3: waiting for the box"],
@@ -75,9 +95,6 @@ SCENARIOS = [
              ["--pace"], 130,
              lines=["N: the library cancelled the download", "N: Canceled..."],
              last=r"^box 1: \d+ bytes, .* stopped$", interrupt_at=("N: Start Downloading...", 1), box_timeout=30),
-    Scenario("a_silent_box_ends_with_the_timeout", images.one_anal_section(), ["--timeout", "2"], ["--silent"], 7,
-             lines=["E: no box started within 2 s"], last=r"^box 1: 0 bytes, .* no box$", ends_within=15,
-             box_timeout=10),
     Scenario("a_box_that_stalls_ends_with_the_deadline", images.one_anal_section(), ["--deadline", "3"],
              ["--stop-after", "2"], 8,
              lines=["E: the box did not finish within 3 s"], last=r"^box 1: \d+ bytes, .* deadline passed$",
@@ -222,13 +239,18 @@ class ScenarioCases:
             self.assertTrue(any(l == line or l.startswith(line + ",") for l in lines),
                             "no %r\n%s" % (line, self.describe(flasher, box)))
         for text in s.absent:
-            if text == "\r":
-                # A carriage return that is not part of a line end (Windows' console writes \r\n).
-                self.assertNotRegex(flasher.text(), "\r(?!\n)", self.describe(flasher, box))
-            else:
-                self.assertNotIn(fill(text), lines, self.describe(flasher, box))
+            self.assertNotIn(fill(text), lines, self.describe(flasher, box))
         for start_of_line, n in s.count.items():
-            self.assertEqual(n, sum(1 for l in lines if l.startswith(fill(start_of_line))), self.describe(flasher, box))
+            seen = sum(1 for l in lines if l.startswith(fill(start_of_line)))
+            if n is None:  # at least twice
+                self.assertGreater(seen, 1, self.describe(flasher, box))
+            else:
+                self.assertEqual(n, seen, self.describe(flasher, box))
+        self.assertNotIn("\r", flasher.text().replace("\r\n", "\n"), "a line rewrote itself on a pipe")
+        for words in s.errors:
+            self.assertIn(words, flasher.stderr, self.describe(flasher, box))
+        if s.status == 0:
+            self.assertEqual("", flasher.stderr, self.describe(flasher, box))
         if s.last:
             self.assertTrue(lines, self.describe(flasher, box))
             self.assertRegex(lines[-1], fill(s.last, True), self.describe(flasher, box))

@@ -3,9 +3,10 @@
 #  - a private Wine prefix (created once; no Mono/Gecko install),
 #  - a display: the caller's, or an Xvfb of our own when none is set,
 #  - serial pseudo-terminal pairs, seen by Windows programs as COM ports:
-#      COM1 <-> COM2, COM11 <-> COM12, and for several boxes at once COM3 <-> COM4,
-#      COM5 <-> COM6, COM7 <-> COM8; the Linux ends are $1/pty/comN.
-#    COM9 has no device behind it (a port without hardware).
+#      COM1 <-> COM2, COM11 <-> COM12, and for several boxes at once COM13 <-> COM14,
+#      COM15 <-> COM16, COM17 <-> COM18; the Linux ends are $1/pty/comN.
+#    COM9 has no device behind it (a port without hardware). The prefix gives the host's own
+#    serial devices the lowest free numbers (COM3 up), which keeps them away from COM9.
 #  - a persistent wineserver, started after the display so that windows get one.
 # Writes $1/env, which tests/harness/wine-run sources.  Safe to run again.
 set -euo pipefail
@@ -21,7 +22,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINELOADERNOEXEC
 
-ports=(1 2 11 12 3 4 5 6 7 8)
+ports=(1 2 11 12 13 14 15 16 17 18)
 
 # Machines whose kernel runs no 32-bit code (execve of an i386 program fails) have only
 # Wine's 64-bit loader; the Windows tests then run the x86-64 build of the same sources
@@ -54,9 +55,9 @@ pair() {
 }
 pair 1 2
 pair 11 12
-pair 3 4
-pair 5 6
-pair 7 8
+pair 13 14
+pair 15 16
+pair 17 18
 
 # Display.
 display=""
@@ -126,4 +127,4 @@ export DISPLAY='$display'
 export STELVAR_HARNESS='$h'
 export PATH='$h/bin':"\$PATH"
 ENV
-echo "harness ready: prefix $WINEPREFIX, display $display, ports COM1-COM2 COM11-COM12 COM3-COM4 COM5-COM6 COM7-COM8"
+echo "harness ready: prefix $WINEPREFIX, display $display, ports COM1-COM2 COM11-COM12 COM13-COM14 COM15-COM16 COM17-COM18"

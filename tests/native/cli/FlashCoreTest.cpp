@@ -63,7 +63,7 @@ TEST_F(FlashOptionsTest, SeveralPortsAndTheirChildren) {
   // A child serves one port with the same limits; the parent keeps the log.
   EXPECT_EQ((std::vector<std::string>{"--child", "--port", "3", "--baud", "115200", "--each", "--quiet", "--max-errors",
                                       "2", "--timeout", "30", "--deadline", "90", m_image}),
-            options.ChildArguments(3));
+            options.ChildArguments(1));
   for (const char* mode : {"--version", "--list-ports", "--help"}) {
     ASSERT_TRUE(Parse({mode})) << mode;
     EXPECT_NE(CFlashOptions::kRun, options.mode) << mode;

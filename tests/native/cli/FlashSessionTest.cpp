@@ -21,7 +21,6 @@ enum Step {
   kBegin,          // a box starts: SYNC (total) and the first blocks
   kErrorReport,    // the box reports a checksum error
   kSilence,        // the library's 120 s timer fires
-  kRearm,          // line mode's re-arm timer fires (nothing when none runs)
   kContactTimer,   // --timeout's timer fires, if it runs
   kDeadlineTimer,  // --deadline's timer fires, if it runs
   kLostPort,       // the library reports the port gone
@@ -72,9 +71,6 @@ struct SessionRun {
           platform.now += 120;
           session->OnTimer(kSilenceTimerId);
           break;
-        case kRearm:
-          Fire(CFlashSession::kArmTimer);
-          break;
         case kContactTimer:
           Fire(CFlashSession::kContactTimer);
           break;
@@ -107,7 +103,7 @@ struct SessionRun {
           break;
       }
     }
-    ASSERT_TRUE(session->Finished());
+    if (!session->Finished()) return;  // the caller goes on
     session->BeforeClose();
     status = session->Close();
   }
@@ -156,7 +152,7 @@ TEST_F(FlashSession, LineModeCountsBoxesAndEndsWithTheFirstFailure) {
     int status;
   } cases[] = {
       {"two boxes, Ctrl-C while waiting for the third",
-       {kDownload, kRearm, kDownload, kRearm, kStop},
+       {kDownload, kDownload, kStop},
        {"box 1: 14444 bytes, 2.0 s, downloaded", "box 2: 14444 bytes, 2.0 s, downloaded", "2 box(es) served"},
        0},
       {"Ctrl-C right after the first box finished",
@@ -168,13 +164,13 @@ TEST_F(FlashSession, LineModeCountsBoxesAndEndsWithTheFirstFailure) {
        {"box 1: 4160 bytes, 121.0 s, box silent", "1 box(es) served, 1 not downloaded"},
        5},
       {"the first box that failed decides the status",
-       {kDownload, kRearm, kBegin, kSilence, kRearm, kBegin, kDeadlineTimer, kRearm, kDownload, kRearm, kStop},
+       {kDownload, kBegin, kSilence, kBegin, kDeadlineTimer, kDownload, kStop},
        {"box 1: 14444 bytes, 2.0 s, downloaded", "box 2: 4160 bytes, 121.0 s, box silent",
         "box 3: 4160 bytes, 1.0 s, deadline passed", "box 4: 14444 bytes, 2.0 s, downloaded",
         "4 box(es) served, 2 not downloaded"},
        5},
       {"Ctrl-C during the second box's download",
-       {kDownload, kRearm, kBegin, kStop},
+       {kDownload, kBegin, kStop},
        {"box 1: 14444 bytes, 2.0 s, downloaded", "box 2: 4160 bytes, 1.0 s, stopped",
         "2 box(es) served, 1 not downloaded"},
        130},
@@ -184,11 +180,11 @@ TEST_F(FlashSession, LineModeCountsBoxesAndEndsWithTheFirstFailure) {
        {"box 1: 14444 bytes, 1.0 s, downloaded", "1 box(es) served"},
        0},
       {"no next box within --timeout ends the line",
-       {kDownload, kRearm, kContactTimer},
+       {kDownload, kContactTimer},
        {"box 1: 14444 bytes, 2.0 s, downloaded", "box 2: 0 bytes, 0.0 s, no box", "1 box(es) served"},
        7},
       {"a lost port ends the line, after a failure",
-       {kBegin, kSilence, kRearm, kLostPort},
+       {kBegin, kSilence, kLostPort},
        {"box 1: 4160 bytes, 121.0 s, box silent", "box 2: 0 bytes, 0.0 s, port lost",
         "1 box(es) served, 1 not downloaded"},
        5},
@@ -196,11 +192,23 @@ TEST_F(FlashSession, LineModeCountsBoxesAndEndsWithTheFirstFailure) {
   for (const auto& c : cases) {
     SessionRun run(true);
     run.Play(c.steps);
+    ASSERT_TRUE(run.session->Finished()) << c.what;
     EXPECT_EQ(c.summaries, run.Summaries()) << c.what << "\n" << run.platform.out;
     EXPECT_EQ(c.status, run.status) << c.what;
     EXPECT_FALSE(run.platform.portOpen) << c.what;
     EXPECT_TRUE(run.platform.timers.empty()) << c.what;
   }
+}
+
+TEST_F(FlashSession, LineModeArmsTheNextBoxWithinTheCompletion) {
+  SessionRun run(true);
+  run.Play({kDownload});
+  EXPECT_EQ(2, run.platform.arms);
+  EXPECT_TRUE(run.platform.portOpen);
+  EXPECT_EQ("N: box 2: waiting for the box", run.Lines().back());
+  run.session->OnStopRequest();
+  run.session->BeforeClose();
+  EXPECT_EQ(0, run.session->Close());
 }
 
 TEST_F(FlashSession, OneBoxEndsTheRunWithItsStatusAndWords) {
@@ -237,6 +245,7 @@ TEST_F(FlashSession, OneBoxEndsTheRunWithItsStatusAndWords) {
   for (const auto& c : cases) {
     SessionRun run(false);
     run.Play(c.steps);
+    ASSERT_TRUE(run.session->Finished()) << c.what;
     EXPECT_EQ(std::vector<std::string>{c.summary}, run.Summaries()) << c.what << "\n" << run.platform.out;
     EXPECT_EQ(c.status, run.status) << c.what;
     EXPECT_EQ(c.error, run.platform.err) << c.what;
@@ -298,7 +307,7 @@ TEST_F(FlashSession, EveryBoxLeavesOneRecord) {
     std::string reason;
     ASSERT_TRUE(log.Open(path, reason)) << reason;
     SessionRun run(true, &log);
-    run.Play({kBegin, kErrorReport, kDownload, kRearm, kBegin, kSilence, kRearm, kStop});
+    run.Play({kBegin, kErrorReport, kDownload, kBegin, kSilence, kStop});
     EXPECT_EQ(5, run.status);
   }
   std::ifstream in(path);

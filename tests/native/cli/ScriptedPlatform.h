@@ -35,7 +35,6 @@ class ScriptedPlatform : public IFlashPlatform {
     portOpen = portOpens;
     return fileOk;
   }
-  std::string PortName() override { return "COM1"; }
   bool IsPortOpen() override { return portOpen; }
   void StopTransfer() override {
     ++stops;
