@@ -1,6 +1,5 @@
 #include "PosixFlashPlatform.h"
 
-#include <csignal>
 
 #include "FlashSession.h"
 #include "PosixDownloadEngine.h"
@@ -9,19 +8,18 @@
 namespace {
 
 // The serial view's message numbers for the library's events and its busy flag, and the
-// loop's own: a box the library showed, a timer, a signal.
+// loop's own: a box the library showed, a timer, a stop request.
 constexpr unsigned int kEventMsg = 0x0400 + 1;
 constexpr unsigned int kInProcessMsg = 0x0400 + 2;
 constexpr unsigned int kBoxMsg = 0x8000 + 1;
 constexpr unsigned int kTimerMsg = 0x8000 + 2;
-constexpr unsigned int kSignalMsg = 0x8000 + 3;
+constexpr unsigned int kStopMsg = 0x8000 + 3;
 
 }  // namespace
 
 CPosixFlashPlatform::CPosixFlashPlatform(std::string device, unsigned long baudRate, std::string lockFolder)
     : m_device(std::move(device)), m_baudRate(baudRate), m_lockFolder(std::move(lockFolder)) {
   m_loop.SetTimerMessage(kTimerMsg);
-  m_loop.SetSignalMessage(kSignalMsg);
   m_loop.SetHandler([this](unsigned int msg, uintptr_t w, intptr_t l) { return Handle(msg, w, l); });
 }
 
@@ -64,7 +62,7 @@ intptr_t CPosixFlashPlatform::Handle(unsigned int msg, uintptr_t wParam, intptr_
     case kTimerMsg:
       m_session->OnTimer(static_cast<unsigned>(wParam));
       break;
-    case kSignalMsg:
+    case kStopMsg:
       if (!m_loopEnded) m_session->OnStopRequest();
       break;
     default:
@@ -79,7 +77,7 @@ bool CPosixFlashPlatform::Arm(const std::string& image) {
   return m_engine->ReadyToTransfer(image.c_str()) != 0;
 }
 
-void CPosixFlashPlatform::RequestStop() { m_loop.Post(kSignalMsg, SIGINT, 0); }
+void CPosixFlashPlatform::RequestStop() { m_loop.Post(kStopMsg, 0, 0); }
 
 bool CPosixFlashPlatform::IsPortOpen() { return m_engine && m_engine->IsConnectedComport(); }
 
