@@ -111,13 +111,13 @@ void CDownloadTracker::OnProgress(uint32_t offset, double now) {
 }
 
 void CDownloadTracker::OnError(const std::string& text) {
-  if (m_outcome != kRunning) return;
   const bool report = IsBoxReport(text);
   std::vector<std::string>& kept = report ? m_reportTexts : m_errorTexts;
   if (kept.size() < kKeptErrors)
     kept.push_back(text);
   else
     ++m_errorsLeftOut;
+  if (m_outcome != kRunning) return;
   if (IsImageRefusal(text)) {
     m_outcome = kImageRefused;
   } else if (IsPortLoss(text)) {

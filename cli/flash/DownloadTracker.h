@@ -47,7 +47,8 @@ class CDownloadTracker {
   // Total event: the box started a handshake and the image (size bytes) was loaded.
   void OnTotal(uint32_t size, double now);
   void OnProgress(uint32_t offset, double now);
-  // Error event: may decide the outcome (image refused, port lost, too many error reports).
+  // Error event: kept for the box's record; while nothing is decided it may decide the
+  // outcome (image refused, port lost, too many error reports).
   void OnError(const std::string& text);
   void OnComplete(double now);
   // An outcome found outside the events (silence, port, Ctrl-C); the first one stays.

@@ -106,10 +106,11 @@ void CFlashSession::OnEvent(const char* text, long kind) {
       break;
     case EVENT_ERROR:
       PrintLine("E:", line);
-      // Only the error that decides a box ends it; what the library says after that is only shown.
-      if (running) {
+      // Only the error that decides a box ends it; what the library says after that is only
+      // shown and kept.
+      if (m_tracker) {
         m_tracker->OnError(line);
-        if (m_tracker->Result() != CDownloadTracker::kRunning) EndBox(m_tracker->Result());
+        if (running && m_tracker->Result() != CDownloadTracker::kRunning) EndBox(m_tracker->Result());
       }
       break;
     case EVENT_PROGRESS:

@@ -4,7 +4,9 @@
 
 namespace {
 
-constexpr DWORD kExitWaitMs = 10000;
+// How long the pipes of an ended child may take to reach their end: its last lines are
+// in them already.
+constexpr DWORD kDrainMs = 500;
 
 // One argument as the C runtime's command-line parser will give it back.
 std::string Quote(const std::string& arg) {
@@ -41,11 +43,15 @@ CWin32StationPlatform::CWin32StationPlatform() = default;
 CWin32StationPlatform::~CWin32StationPlatform() {
   for (std::unique_ptr<Child>& child : m_children) {
     if (!child) continue;
-    if (child->process && WaitForSingleObject(child->process, 0) == WAIT_TIMEOUT) TerminateProcess(child->process, 130);
-    for (std::thread& reader : child->readers)
-      if (reader.joinable()) reader.join();
+    if (WaitForSingleObject(child->process, 0) == WAIT_TIMEOUT) TerminateProcess(child->process, 130);
+    WaitForSingleObject(child->waiter, INFINITE);  // ends within 3 s of the process
+    CloseHandle(child->waiter);
+    for (Pipe& pipe : child->pipes) {
+      CloseHandle(pipe.thread);
+      CloseHandle(pipe.handle);
+    }
     if (child->input) CloseHandle(child->input);
-    if (child->process) CloseHandle(child->process);
+    CloseHandle(child->process);
   }
 }
 
@@ -103,48 +109,56 @@ bool CWin32StationPlatform::StartChild(int index, const std::vector<std::string>
   CloseHandle(pi.hThread);
   m_children[index].reset(new Child);
   Child* child = m_children[index].get();
+  child->platform = this;
+  child->index = index;
   child->process = pi.hProcess;
   child->input = inWrite;
-  child->readers[0] = std::thread(&CWin32StationPlatform::Read, this, child, index, outRead, IFlashPlatform::kOut);
-  child->readers[1] = std::thread(&CWin32StationPlatform::Read, this, child, index, errRead, IFlashPlatform::kErr);
+  child->pipes[0] = Pipe{this, index, outRead, IFlashPlatform::kOut, nullptr};
+  child->pipes[1] = Pipe{this, index, errRead, IFlashPlatform::kErr, nullptr};
+  for (Pipe& pipe : child->pipes) pipe.thread = CreateThread(nullptr, 0, ReadProc, &pipe, 0, nullptr);
+  child->waiter = CreateThread(nullptr, 0, WaitProc, child, 0, nullptr);
   return true;
 }
 
-void CWin32StationPlatform::Read(Child* child, int index, HANDLE pipe, IFlashPlatform::Stream stream) {
+void CWin32StationPlatform::Push(int index, IFlashPlatform::Stream stream, const std::string& text) {
+  Event e;
+  e.kind = Event::kLine;
+  e.child = index;
+  e.stream = stream;
+  e.text = text;
+  if (!e.text.empty() && e.text.back() == '\r') e.text.pop_back();
+  m_queue.Push(e);
+}
+
+DWORD WINAPI CWin32StationPlatform::ReadProc(LPVOID param) {
+  Pipe& pipe = *static_cast<Pipe*>(param);
   std::string pending;
   char buffer[4096];
   DWORD got = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+  while (ReadFile(pipe.handle, buffer, sizeof buffer, &got, nullptr) && got > 0) {
     pending.append(buffer, got);
-    for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
-      Event e;
-      e.kind = Event::kLine;
-      e.child = index;
-      e.stream = stream;
-      e.text = pending.substr(0, end);
-      if (!e.text.empty() && e.text.back() == '\r') e.text.pop_back();
-      m_queue.Push(e);
-    }
+    for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+      pipe.platform->Push(pipe.index, pipe.stream, pending.substr(0, end));
   }
-  CloseHandle(pipe);
-  if (!pending.empty()) {
-    Event e;
-    e.kind = Event::kLine;
-    e.child = index;
-    e.stream = stream;
-    e.text = pending;
-    m_queue.Push(e);
-  }
-  if (--child->openStreams > 0) return;
-  // Both streams are closed: the child has ended or is about to.
-  if (WaitForSingleObject(child->process, kExitWaitMs) == WAIT_TIMEOUT) TerminateProcess(child->process, 1);
+  if (!pending.empty()) pipe.platform->Push(pipe.index, pipe.stream, pending);
+  return 0;
+}
+
+DWORD WINAPI CWin32StationPlatform::WaitProc(LPVOID param) {
+  Child& child = *static_cast<Child*>(param);
+  WaitForSingleObject(child.process, INFINITE);  // the station ends a child that does not end
+  HANDLE readers[2] = {child.pipes[0].thread, child.pipes[1].thread};
+  // A process the child started may hold a pipe open: its last lines have come by now.
+  for (int tries = 0; WaitForMultipleObjects(2, readers, TRUE, tries ? 200 : kDrainMs) == WAIT_TIMEOUT; ++tries)
+    for (HANDLE reader : readers) CancelSynchronousIo(reader);
   DWORD status = 1;
-  GetExitCodeProcess(child->process, &status);
+  GetExitCodeProcess(child.process, &status);
   Event e;
   e.kind = Event::kEnded;
-  e.child = index;
+  e.child = child.index;
   e.status = static_cast<int>(status);
-  m_queue.Push(e);
+  child.platform->m_queue.Push(e);
+  return 0;
 }
 
 void CWin32StationPlatform::StopChild(int index) {

@@ -215,7 +215,7 @@ class NativeLine(NativeCase):
         flasher = self.flasher([path], [port for port, _, _ in lines])
         ready = lambda f: sum(1 for l in f.lines() if l.endswith("N: Ready (box.img)")) == 2
         self.assertTrue(flasher.wait_for(ready, 20), self.describe(flasher))
-        boxes = [Box(STBSIM, tty, self.dir, ["--stop-after", "2"], 30, "box%d.txt" % i)
+        boxes = [Box(STBSIM, tty, self.dir, ["--stop-after", "2"], 30, "box%d" % i)
                  for i, (_, tty, _) in enumerate(lines)]
         try:
             started = flasher.wait_for(lambda f: sum(1 for l in f.lines() if l.endswith("N: Start Downloading...")) == 2,

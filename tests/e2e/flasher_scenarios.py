@@ -169,8 +169,8 @@ class Flasher:
 class Box:
     """stbsim on the far end of the line."""
 
-    def __init__(self, stbsim, tty, folder, args, timeout=60, report="box-report.txt"):
-        self.report_path = os.path.join(folder, report)
+    def __init__(self, stbsim, tty, folder, args, timeout=60, name="box"):
+        self.report_path = os.path.join(folder, name + "-report.txt")
         self.proc = subprocess.Popen([stbsim, "--tty", tty, "--report", self.report_path, "--timeout", str(timeout)]
                                      + args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.err = ""
@@ -216,7 +216,7 @@ class ScenarioCases:
         for i, args in enumerate(s.boxes):
             if args is not None:
                 boxes.append(Box(self.stbsim, serial[i][1], self.dir, [a.replace("{image}", path) for a in args],
-                                 s.box_timeout, "box%d-report.txt" % (i + 1)))
+                                 s.box_timeout, "box%d" % (i + 1)))
         box = boxes[0] if boxes else None
         flasher = self.flasher(s.args + [self.image_arg(path)], [port for port, _, _ in serial])
         start = time.time()
