@@ -374,13 +374,6 @@ class FlasherScenarios(ScenarioCases, FlasherTest):
         return windows_path(path)
 
 
-# velflash.exe serving several ports with its standard input on /dev/null (as a script's or a
-# service's is) never ends after its children have: the "ports:" line does not come. With the
-# input of a terminal or a pipe it ends in seconds. Marked until it is mended; an unexpected
-# success fails the run, so the mark cannot outlive the fault.
-FlasherScenarios.test_two_ports_at_once_one_box_failing = unittest.expectedFailure(
-    FlasherScenarios.test_two_ports_at_once_one_box_failing)
-
 
 @unittest.skipUnless(os.environ.get("STELVAR_SLOW_TESTS", "1") == "1", "slow tests disabled")
 class FlasherSilentBox(FlasherTest):
