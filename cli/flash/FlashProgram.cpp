@@ -5,13 +5,14 @@
 
 int FlashProgramMain(int argc, const char* const* argv, IFlashHost& host) {
   CFlashOptions options;
+  options.namedPorts = host.NamedPorts();
   if (!options.Parse(argc, argv)) {
-    host.Write(IFlashPlatform::kErr, "velflash: " + options.Error() + "\n" + CFlashOptions::Usage());
+    host.Write(IFlashPlatform::kErr, "velflash: " + options.Error() + "\n" + CFlashOptions::Usage(options.namedPorts));
     return 2;
   }
   switch (options.mode) {
     case CFlashOptions::kHelp:
-      host.Write(IFlashPlatform::kOut, CFlashOptions::Usage());
+      host.Write(IFlashPlatform::kOut, CFlashOptions::Usage(options.namedPorts));
       return 0;
     case CFlashOptions::kVersion:
       host.Write(IFlashPlatform::kOut, "velflash " STELVAR_VERSION "\n" + host.LibraryVersion() + "\n");

@@ -22,6 +22,8 @@ class IFlashHost {
   virtual std::string LibraryVersion() = 0;
   // One line per serial port of this machine: its name first, then what is known of it.
   virtual std::vector<std::string> ListPorts() = 0;
+  // Whether ports are named by their device (POSIX) rather than numbered (see CFlashOptions).
+  virtual bool NamedPorts() { return false; }
   virtual int64_t UnixTimeMs() = 0;
   virtual void Write(IFlashPlatform::Stream stream, const std::string& text) = 0;
   // Runs one session on options.port to its end; its exit status.

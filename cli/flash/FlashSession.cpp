@@ -234,7 +234,8 @@ std::string CFlashSession::Advice(CDownloadTracker::Outcome outcome) const {
     case CDownloadTracker::kRunning:
       return "";
     case CDownloadTracker::kPortFailed:
-      return "the port cannot be opened: check its number (velflash --list-ports) and that no other program uses it";
+      return std::string("the port cannot be opened: check its ") + (m_options.namedPorts ? "name" : "number") +
+             " (velflash --list-ports) and that no other program uses it";
     case CDownloadTracker::kPortLost:
       return "the port was lost: check the cable or the USB-serial adapter";
     case CDownloadTracker::kImageRefused:

@@ -1,31 +1,25 @@
 #include "PosixFlashPlatform.h"
 
-#include <time.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
 
 #include "FlashSession.h"
 #include "PosixDownloadEngine.h"
+#include "PosixTerminal.h"
 
 namespace {
 
 // The serial view's message numbers for the library's events and its busy flag, and the
-// loop's own: a box the library showed, a timer, a signal.
+// loop's own: a box the library showed, a timer, a stop request.
 constexpr unsigned int kEventMsg = 0x0400 + 1;
 constexpr unsigned int kInProcessMsg = 0x0400 + 2;
 constexpr unsigned int kBoxMsg = 0x8000 + 1;
 constexpr unsigned int kTimerMsg = 0x8000 + 2;
-constexpr unsigned int kSignalMsg = 0x8000 + 3;
+constexpr unsigned int kStopMsg = 0x8000 + 3;
 
 }  // namespace
 
 CPosixFlashPlatform::CPosixFlashPlatform(std::string device, unsigned long baudRate, std::string lockFolder)
     : m_device(std::move(device)), m_baudRate(baudRate), m_lockFolder(std::move(lockFolder)) {
   m_loop.SetTimerMessage(kTimerMsg);
-  m_loop.SetSignalMessage(kSignalMsg);
   m_loop.SetHandler([this](unsigned int msg, uintptr_t w, intptr_t l) { return Handle(msg, w, l); });
 }
 
@@ -68,7 +62,7 @@ intptr_t CPosixFlashPlatform::Handle(unsigned int msg, uintptr_t wParam, intptr_
     case kTimerMsg:
       m_session->OnTimer(static_cast<unsigned>(wParam));
       break;
-    case kSignalMsg:
+    case kStopMsg:
       if (!m_loopEnded) m_session->OnStopRequest();
       break;
     default:
@@ -82,6 +76,8 @@ bool CPosixFlashPlatform::Arm(const std::string& image) {
   m_cancel = 0;
   return m_engine->ReadyToTransfer(image.c_str()) != 0;
 }
+
+void CPosixFlashPlatform::RequestStop() { m_loop.Post(kStopMsg, 0, 0); }
 
 bool CPosixFlashPlatform::IsPortOpen() { return m_engine && m_engine->IsConnectedComport(); }
 
@@ -101,43 +97,15 @@ void CPosixFlashPlatform::StartTimer(unsigned id, unsigned periodMs) { m_loop.Se
 
 void CPosixFlashPlatform::StopTimer(unsigned id) { m_loop.KillTimer(id); }
 
-double CPosixFlashPlatform::Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double CPosixFlashPlatform::Now() { return CPosixTerminal::Now(); }
 
-int64_t CPosixFlashPlatform::UnixTimeMs() {
-  struct timespec t;
-  clock_gettime(CLOCK_REALTIME, &t);
-  return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
+int64_t CPosixFlashPlatform::UnixTimeMs() { return CPosixTerminal::UnixTimeMs(); }
 
-std::string CPosixFlashPlatform::LocalClock() {
-  struct timespec t;
-  clock_gettime(CLOCK_REALTIME, &t);
-  struct tm local;
-  localtime_r(&t.tv_sec, &local);
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<long>(t.tv_nsec / 1000000));
-  return text;
-}
+std::string CPosixFlashPlatform::LocalClock() { return CPosixTerminal::LocalClock(); }
 
-void CPosixFlashPlatform::Write(Stream stream, const std::string& text) {
-  const int fd = stream == kErr ? STDERR_FILENO : STDOUT_FILENO;
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;  // a closed pipe: the run goes on without its output
-    }
-  }
-}
+void CPosixFlashPlatform::Write(Stream stream, const std::string& text) { CPosixTerminal::Write(stream, text); }
 
-bool CPosixFlashPlatform::OutputIsConsole() { return isatty(STDOUT_FILENO) == 1; }
+bool CPosixFlashPlatform::OutputIsConsole() { return CPosixTerminal::OutputIsConsole(); }
 
 void CPosixFlashPlatform::EndLoop() {
   m_loopEnded = true;

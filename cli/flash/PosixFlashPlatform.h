@@ -2,9 +2,9 @@
 //
 // Run builds the engine, starts the session and runs the message loop on the calling thread,
 // which is the session thread: the library's notifications and boxes arrive there from its
-// reader thread (which waits until each is handled), timers fire there, and a signal handler's
-// byte on SignalFd() becomes OnStopRequest there. Run stops the transfer and destroys the
-// engine (which joins its reader, answering what it still sends) before it returns.
+// reader thread (which waits until each is handled), timers fire there, and a stop request
+// (RequestStop, from any thread) becomes OnStopRequest there. Run stops the transfer and destroys the engine (which joins its reader,
+// answering what it still sends) before it returns.
 #pragma once
 
 #include <memory>
@@ -26,8 +26,8 @@ class CPosixFlashPlatform : public IFlashPlatform {
 
   // Runs the session to its end; returns the exit status.
   int Run(CFlashSession& session);
-  // Where a signal handler writes the signal's number to ask for a stop.
-  int SignalFd() const { return m_loop.SignalFd(); }
+  // Asks the session to stop as Ctrl-C does; any thread.
+  void RequestStop();
 
   bool Arm(const std::string& image) override;
   bool IsPortOpen() override;

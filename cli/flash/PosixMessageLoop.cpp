@@ -23,12 +23,11 @@ void MakePipe(int fds[2]) {
 
 CPosixMessageLoop::CPosixMessageLoop() : m_owner(std::this_thread::get_id()) {
   MakePipe(m_wake);
-  MakePipe(m_signal);
 }
 
 CPosixMessageLoop::~CPosixMessageLoop() {
   Close();
-  for (int fd : {m_wake[0], m_wake[1], m_signal[0], m_signal[1]})
+  for (int fd : m_wake)
     if (fd >= 0) close(fd);
 }
 
@@ -151,27 +150,21 @@ bool CPosixMessageLoop::HandleOne(bool posted, bool timers) {
 }
 
 void CPosixMessageLoop::Sleep(int timeoutMs) {
-  struct pollfd p[2] = {{m_wake[0], POLLIN, 0}, {m_signal[0], POLLIN, 0}};
+  struct pollfd p = {m_wake[0], POLLIN, 0};
   {
     // Timers set from now on wake the owner if they are due before it would look again.
     std::lock_guard<std::mutex> lock(m_mutex);
     if (timeoutMs < 0) timeoutMs = MsToNextTimerLocked();
     m_sleepUntil = Clock::now() + std::chrono::milliseconds(timeoutMs);
   }
-  const int ready = poll(p, 2, timeoutMs);
+  const int ready = poll(&p, 1, timeoutMs);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_sleepUntil = Clock::time_point::min();
   }
   if (ready <= 0) return;
   char bytes[64];
-  if (p[0].revents & POLLIN)
-    while (read(m_wake[0], bytes, sizeof bytes) > 0) {
-    }
-  if (p[1].revents & POLLIN) {
-    ssize_t n;
-    while ((n = read(m_signal[0], bytes, sizeof bytes)) > 0)
-      for (ssize_t i = 0; i < n; ++i) Post(m_signalMsg, static_cast<unsigned char>(bytes[i]), 0);
+  while (read(m_wake[0], bytes, sizeof bytes) > 0) {
   }
 }
 
@@ -189,7 +182,6 @@ void CPosixMessageLoop::Run() {
 }
 
 void CPosixMessageLoop::HandlePending() {
-  Sleep(0);  // takes in what the pipes hold (signals become posted messages)
   while (HandleOne(true, false)) {
   }
 }

@@ -1,11 +1,10 @@
-// PosixMessageLoop.h - the client thread's message queue on POSIX: sent and posted messages, window timers, signals.
+// PosixMessageLoop.h - the client thread's message queue on POSIX: sent and posted messages, window timers.
 //
 // Stands in for the window that the library reports to on Windows. The thread that constructs the
 // loop owns it and handles every message there, through one handler. Send from another thread
 // waits until the owner has handled the message (as SendMessage does); Send from the owner calls
 // the handler at once. Sent messages go before posted ones, timers come when nothing else waits.
 // WaitFor answers sent messages only, as MsgWaitForMultipleObjects with QS_SENDMESSAGE does.
-// A signal handler wakes the loop through SignalFd(); the signal becomes a posted message.
 // Close releases waiting senders with 0; later sends are dropped. Destroy only after every
 // thread that sends has ended.
 #pragma once
@@ -29,10 +28,6 @@ class CPosixMessageLoop {
   CPosixMessageLoop& operator=(const CPosixMessageLoop&) = delete;
 
   void SetHandler(Handler handler) { m_handler = std::move(handler); }
-  // A signal number written to SignalFd() arrives as msg with the number as wParam.
-  void SetSignalMessage(unsigned int msg) { m_signalMsg = msg; }
-  // Write end for signal handlers: one byte, the signal number.
-  int SignalFd() const { return m_signal[1]; }
 
   // Any thread.
   intptr_t Send(unsigned int msg, uintptr_t wParam, intptr_t lParam);
@@ -76,17 +71,15 @@ class CPosixMessageLoop {
   // Handles one sent message, else (when posted is true) one posted message, else (when timers
   // is true) one due timer. False when there was nothing to handle.
   bool HandleOne(bool posted, bool timers);
-  // Sleeps on the wake and signal pipes until something may have come, at most timeoutMs
+  // Sleeps on the wake pipe until something may have come, at most timeoutMs
   // (negative: until the next timer is due).
   void Sleep(int timeoutMs);
   int MsToNextTimerLocked() const;
 
   std::thread::id m_owner;
   Handler m_handler;
-  unsigned int m_signalMsg = 0;
   unsigned int m_timerMsg = 0;
   int m_wake[2] = {-1, -1};
-  int m_signal[2] = {-1, -1};
 
   std::mutex m_mutex;
   std::condition_variable m_handled;

@@ -11,14 +11,15 @@ namespace {
 
 volatile sig_atomic_t g_stopFd = -1;
 volatile sig_atomic_t g_count = 0;
+volatile sig_atomic_t g_exitOnSecond = 1;
 
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void OnSignal(int signo) {
   const int savedErrno = errno;
-  if (++g_count >= 2) {
+  if (++g_count >= 2 && g_exitOnSecond) {
     CPosixSerialLine::RestoreForExit();
-    static const char kText[] = "\nvelflash: stopped at once\n";
+    static const char kText[] = "\nvelflash: ended at once by a second Ctrl-C\n";
     ssize_t ignored = write(STDERR_FILENO, kText, sizeof kText - 1);
     (void)ignored;
     _exit(CPosixSignals::kExitAtOnce);
@@ -44,6 +45,8 @@ void CPosixSignals::Install(int stopFd) {
   for (int signo : kSignals) sigaction(signo, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 }
+
+void CPosixSignals::SetExitOnSecond(bool exitOnSecond) { g_exitOnSecond = exitOnSecond ? 1 : 0; }
 
 void CPosixSignals::Uninstall() {
   for (int signo : kSignals) signal(signo, SIG_DFL);

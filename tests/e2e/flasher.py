@@ -327,16 +327,23 @@ class FlasherStation(FlasherTest):
 class FlasherScenarios(ScenarioCases, FlasherTest):
     """The scenarios both builds share (flasher_scenarios.py), with velflash.exe on COM1."""
 
+    # COM1, COM13, COM15, COM17 of the harness, with stbsim on COM2, COM14, COM16, COM18.
+    LINES = [("1", BOX_TTY, "COM1")] + [(str(n), os.path.join(os.path.dirname(BOX_TTY), "com%d" % (n + 1)), "COM%d" % n)
+                                        for n in (13, 15, 17)]
+
     def setUp(self):
         super().setUp()
         self.stbsim = STBSIM
-        self.box_tty = BOX_TTY
 
-    def flasher(self, args):
-        return flasher_scenarios.Flasher(WINE_RUN + [FLASHER, "--port", "1"] + args)
+    def serial_lines(self, n):
+        return self.LINES[:n]
+
+    def flasher(self, args, ports):
+        return flasher_scenarios.Flasher(WINE_RUN + [FLASHER, "--port", ",".join(ports)] + args)
 
     def image_arg(self, path):
         return windows_path(path)
+
 
 
 @unittest.skipUnless(os.environ.get("STELVAR_SLOW_TESTS", "1") == "1", "slow tests disabled")

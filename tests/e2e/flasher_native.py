@@ -49,14 +49,26 @@ class NativeCase(ScenarioCases, unittest.TestCase):
                 self.fail("%s is missing: build the native preset first" % path)
         self.dir = tempfile.mkdtemp(prefix="velflash-native-")
         self.addCleanup(shutil.rmtree, self.dir, True)
-        self.pair = PtyPair(self.dir)
-        self.addCleanup(self.pair.vanish)
-        self.assertTrue(os.path.exists(self.pair.pc), "socat made no pty pair")
+        self.pairs = []
+        self.pair = self.new_pair()
         self.stbsim = STBSIM
-        self.box_tty = self.pair.box
 
-    def flasher(self, args, port=None, prefix=()):
-        return Flasher(list(prefix) + [VELFLASH, "--port", port or self.pair.pc] + args)
+    def new_pair(self):
+        folder = os.path.join(self.dir, "line%d" % (len(self.pairs) + 1))
+        os.mkdir(folder)
+        pair = PtyPair(folder)
+        self.addCleanup(pair.vanish)
+        self.assertTrue(os.path.exists(pair.pc), "socat made no pty pair")
+        self.pairs.append(pair)
+        return pair
+
+    def serial_lines(self, n):
+        while len(self.pairs) < n:
+            self.new_pair()
+        return [(p.pc, p.box, p.pc) for p in self.pairs[:n]]
+
+    def flasher(self, args, ports=None, prefix=()):
+        return Flasher(list(prefix) + [VELFLASH, "--port", ",".join(ports or [self.pair.pc])] + args)
 
     def image_arg(self, path):
         return path
@@ -93,6 +105,8 @@ class NativeLine(NativeCase):
         self.assertIn("E: Lost %s (error 5): check the cable or the USB-serial adapter." % self.pair.pc, lines,
                       self.describe(flasher))
         self.assertRegex(lines[-1], r"^box 1: \d+ bytes, .* port lost$")
+        self.assertIn("velflash: %s: the port was lost: check the cable or the USB-serial adapter" % self.pair.pc,
+                      flasher.stderr)
         self.assertLess(took, 2, self.describe(flasher))
 
     def test_a_port_in_use_is_refused_with_who_holds_it(self):
@@ -140,6 +154,7 @@ class NativeLine(NativeCase):
         path = self.image()
         os.chmod(self.dir, 0o755)
         os.chmod(path, 0o644)
+        os.chmod(os.path.dirname(self.pair.pc), 0o755)
         pts = os.path.realpath(self.pair.pc)
         dialout = 20
         os.chown(pts, 0, dialout)
@@ -155,7 +170,7 @@ class NativeLine(NativeCase):
         )
         for what, port, prefix, error, advice in cases:
             with self.subTest(what):
-                flasher = self.flasher([path], port=port, prefix=prefix)
+                flasher = self.flasher([path], [port], prefix)
                 rc = flasher.finish(20)
                 self.assertEqual(3, rc, self.describe(flasher))
                 lines = flasher.lines()
@@ -184,11 +199,47 @@ class NativeLine(NativeCase):
             box.finish(2)
         self.assertTrue(started, self.describe(flasher, box))
         self.assertEqual(130, rc, self.describe(flasher))
-        self.assertIn("velflash: stopped at once", flasher.stderr)
+        self.assertIn("velflash: ended at once by a second Ctrl-C", flasher.stderr)
         self.assertLess(took, 0.5)
         after = subprocess.run(["stty", "-F", self.pair.pc, "-g"], capture_output=True, text=True).stdout
         self.assertEqual(before, after)
         self.assertFalse(os.path.exists(self.pair.lock_file()), "the lock file outlived the run")
+
+    def test_a_station_stopped_twice_ends_its_ports_at_once_with_their_ttys_as_they_were(self):
+        path = self.image()
+        lines = self.serial_lines(2)
+        for port, _, _ in lines:
+            subprocess.run(["stty", "-F", port, "19200", "icanon", "echo"], check=True)
+        before = [subprocess.run(["stty", "-F", port, "-g"], capture_output=True, text=True).stdout
+                  for port, _, _ in lines]
+        flasher = self.flasher([path], [port for port, _, _ in lines])
+        ready = lambda f: sum(1 for l in f.lines() if l.endswith("N: Ready (box.img)")) == 2
+        self.assertTrue(flasher.wait_for(ready, 20), self.describe(flasher))
+        boxes = [Box(STBSIM, tty, self.dir, ["--stop-after", "2"], 30, "box%d" % i)
+                 for i, (_, tty, _) in enumerate(lines)]
+        try:
+            started = flasher.wait_for(lambda f: sum(1 for l in f.lines() if l.endswith("N: Start Downloading...")) == 2,
+                                       30)
+            flasher.interrupt()
+            self.assertTrue(flasher.wait_for(lambda f: any("stop requested: stopping 2 port(s)" in l
+                                                           for l in f.lines()), 5), self.describe(flasher))
+            flasher.interrupt()
+            start = time.time()
+            rc = flasher.finish(20)
+            took = time.time() - start
+        finally:
+            for box in boxes:
+                box.finish(2)
+        self.assertTrue(started, self.describe(flasher))
+        self.assertEqual(130, rc, self.describe(flasher))
+        self.assertLess(took, 3, self.describe(flasher))
+        for port, _, _ in lines:
+            self.assertIn("velflash: %s: ended at once by a second Ctrl-C" % port, flasher.stderr)
+        after = [subprocess.run(["stty", "-F", port, "-g"], capture_output=True, text=True).stdout
+                 for port, _, _ in lines]
+        self.assertEqual(before, after)
+        for pair in self.pairs:
+            self.assertFalse(os.path.exists(pair.lock_file()), "a lock file outlived the run")
 
 
 if __name__ == "__main__":

@@ -1,11 +1,12 @@
-"""What both builds of velflash must do alike, as one table: the box stbsim plays, the flasher's
-options, the status, the lines and what the box received. A runner of each build (velflash.exe
-under Wine, the native velflash on a pty pair) mixes ScenarioCases into its test case and gives
-the four things that differ: how the flasher starts, how an image path is written, the tty of the
-box, and what it sends for Ctrl-C. The runner's own tests cover what only its build has (port
-names and their failures).
+"""What both builds of velflash must do alike, as one table: the boxes stbsim plays, the flasher's
+options, the status, the lines and what the boxes received. A runner of each build (velflash.exe
+under Wine on its COM ports, the native velflash on pty pairs) mixes ScenarioCases into its test
+case and gives what differs: the serial lines (the flasher's name of each port, the tty of the box
+on its far end, the port's name in velflash's lines), how the flasher starts and how an image path
+is written. The runner's own tests cover what only its build has (port names and their failures).
 
-Lines are compared without their time stamps; a progress line is what follows its last \\r.
+Lines are compared without their time stamps (a port's name before one stays); a progress line is
+what follows its last \\r. In expected texts {port1}, {port2} stand for the ports' names.
 """
 import os
 import re
@@ -16,24 +17,26 @@ import time
 
 import images
 
-STAMP = re.compile(r"^\d\d:\d\d:\d\d\.\d\d\d (.*)$")
+# A line's time stamp, after the port's name when several ports are served.
+STAMP = re.compile(r"^(?:(\S+) +)?\d\d:\d\d:\d\d\.\d\d\d (.*)$")
 
 
 class Scenario:
-    """One run: stbsim with `box` (None: no box), velflash with `args` and the image; then the
-    flasher's status, lines it printed (`lines`, each somewhere; `absent`, none of them), its last
-    line (a pattern), words on its standard error (`errors`; none at all when the status is 0),
-    stbsim's status and words of its report. `interrupt_at`: Ctrl-C this long after the line
-    appeared; `ends_within`: seconds from the Ctrl-C (or the start) to the end. Every run writes
-    to pipes, as a script's does: whole lines only, never a line that rewrites itself."""
+    """One run: stbsim with `box` on the far end of one port (None: no box; `boxes`: one per port,
+    several ports at once), velflash with `args` and the image; then the flasher's status, lines it
+    printed (`lines`, each somewhere; `absent`, none of them), its last line (a pattern), words on
+    its standard error (`errors`; none at all when the status is 0), stbsim's status and words of
+    its report (the first box's). `interrupt_at`: Ctrl-C this long after the line appeared;
+    `ends_within`: seconds from the Ctrl-C (or the start) to the end. Every run writes to pipes,
+    as a script's does: whole lines only, never a line that rewrites itself."""
 
     def __init__(self, name, image, args, box, status, lines=(), absent=(), last=None, box_status=None,
                  report=(), interrupt_at=None, ends_within=None, box_timeout=60, timeout=90, count=None,
-                 errors=()):
+                 errors=(), boxes=None):
         self.name = name
         self.image = image
         self.args = args
-        self.box = box
+        self.boxes = boxes if boxes is not None else [box]
         self.status = status
         self.lines = lines
         self.absent = absent
@@ -92,6 +95,15 @@ SCENARIOS = [
              ["--pace"], 130,
              lines=["N: the library cancelled the download", "N: Canceled..."],
              last=r"^box 1: \d+ bytes, .* stopped$", interrupt_at=("N: Start Downloading...", 1), box_timeout=30),
+    Scenario("a_box_that_stalls_ends_with_the_deadline", images.one_anal_section(), ["--deadline", "3"],
+             ["--stop-after", "2"], 8,
+             lines=["E: the box did not finish within 3 s"], last=r"^box 1: \d+ bytes, .* deadline passed$",
+             ends_within=20, box_timeout=20),
+    Scenario("two_ports_at_once_one_box_failing", images.one_anal_section(), ["--max-errors", "0"], None, 6,
+             boxes=[["--image", "{image}"], ["--error", "57@block:3", "--downloads", "1"]],
+             lines=["{port1} box 1: 14444 bytes", "{port2} box 1: 2112 bytes"],
+             last=r"^ports: {port1} 0 \(downloaded\), {port2} 6 \(too many error reports\)$", box_status=0,
+             report=["image matches the file (14444 bytes)"], box_timeout=30),
     Scenario("ctrl_c_when_the_box_no_longer_answers", images.one_anal_section(), [], ["--stop-after", "2"], 130,
              lines=["N: the box did not answer within a second: transfer stopped"],
              interrupt_at=("N: Start Downloading...", 1), ends_within=10, box_timeout=30),
@@ -125,7 +137,7 @@ class Flasher:
         for line in self.text().split("\n")[:-1]:
             line = line.rstrip("\r").split("\r")[-1].rstrip()
             m = STAMP.match(line)
-            out.append(m.group(1) if m else line)
+            out.append(((m.group(1) + " ") if m.group(1) else "") + m.group(2) if m else line)
         return out
 
     def wait_for(self, predicate, timeout):
@@ -180,8 +192,9 @@ class Box:
 
 class ScenarioCases:
     """Mixed into a runner's unittest.TestCase, which gives: self.dir (a scratch folder),
-    self.stbsim and self.box_tty, flasher(args) -> Flasher, and image_arg(path) -> the path as the
-    flasher is given it. A test method per scenario is added by add_scenarios."""
+    self.stbsim, serial_lines(n) -> n (port as velflash takes it, tty of the box, port's name in
+    velflash's lines), flasher(args, ports) -> Flasher on those ports, and image_arg(path) -> the
+    path as the flasher is given it. A test method per scenario is added by add_scenarios."""
 
     def describe(self, flasher, box=None):
         return "velflash:\n%s\nstderr: %s\nbox: %s\n%s" % (
@@ -191,10 +204,21 @@ class ScenarioCases:
         path = os.path.join(self.dir, "box.img")
         with open(path, "wb") as f:
             f.write(s.image)
-        box = None
-        if s.box is not None:
-            box = Box(self.stbsim, self.box_tty, self.dir, [a.replace("{image}", path) for a in s.box], s.box_timeout)
-        flasher = self.flasher(s.args + [self.image_arg(path)])
+        serial = self.serial_lines(len(s.boxes))
+        names = {"{port%d}" % (i + 1): label for i, (_, _, label) in enumerate(serial)}
+
+        def fill(text, pattern=False):
+            for key, label in names.items():
+                text = text.replace(key, re.escape(label) if pattern else label)
+            return text
+
+        boxes = []
+        for i, args in enumerate(s.boxes):
+            if args is not None:
+                boxes.append(Box(self.stbsim, serial[i][1], self.dir, [a.replace("{image}", path) for a in args],
+                                 s.box_timeout, "box%d" % (i + 1)))
+        box = boxes[0] if boxes else None
+        flasher = self.flasher(s.args + [self.image_arg(path)], [port for port, _, _ in serial])
         start = time.time()
         try:
             if s.interrupt_at:
@@ -207,15 +231,17 @@ class ScenarioCases:
             rc = flasher.finish(s.timeout)
             took = time.time() - start
         finally:
-            box_rc = box.finish(2 if s.interrupt_at else 10) if box else None
+            box_rcs = [b.finish(2 if s.interrupt_at else 10) for b in boxes]
         lines = flasher.lines()
         self.assertEqual(s.status, rc, self.describe(flasher, box))
         for line in s.lines:
-            self.assertIn(line, lines, self.describe(flasher, box))
-        for line in s.absent:
-            self.assertNotIn(line, lines, self.describe(flasher, box))
+            line = fill(line)
+            self.assertTrue(any(l == line or l.startswith(line + ",") for l in lines),
+                            "no %r\n%s" % (line, self.describe(flasher, box)))
+        for text in s.absent:
+            self.assertNotIn(fill(text), lines, self.describe(flasher, box))
         for start_of_line, n in s.count.items():
-            seen = sum(1 for l in lines if l.startswith(start_of_line))
+            seen = sum(1 for l in lines if l.startswith(fill(start_of_line)))
             if n is None:  # at least twice
                 self.assertGreater(seen, 1, self.describe(flasher, box))
             else:
@@ -227,9 +253,9 @@ class ScenarioCases:
             self.assertEqual("", flasher.stderr, self.describe(flasher, box))
         if s.last:
             self.assertTrue(lines, self.describe(flasher, box))
-            self.assertRegex(lines[-1], s.last, self.describe(flasher, box))
+            self.assertRegex(lines[-1], fill(s.last, True), self.describe(flasher, box))
         if s.box_status is not None:
-            self.assertEqual(s.box_status, box_rc, self.describe(flasher, box))
+            self.assertEqual(s.box_status, box_rcs[0], self.describe(flasher, box))
         for words in s.report:
             self.assertIn(words, box.report, self.describe(flasher, box))
         if s.ends_within:
