@@ -177,7 +177,8 @@ bool CPosixSerialLine::Initialize(unsigned short, unsigned long baudRate) {
     ShowBox(text);
     return fail(fd);
   }
-  tcflush(fd, TCIOFLUSH);
+  // Stale input goes; output is never discarded (see DrainLocked).
+  tcflush(fd, TCIFLUSH);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_saved = saved;
@@ -210,7 +211,7 @@ bool CPosixSerialLine::Uninitialize() {
     g_exitFd = -1;
     if (!m_lost) {
       DrainLocked();
-      tcflush(fd, TCIOFLUSH);
+      tcflush(fd, TCIFLUSH);
       const int dtr = TIOCM_DTR;
       ioctl(fd, TIOCMBIC, &dtr);  // drop DTR, as the library's port does (a pty refuses it)
       tcsetattr(fd, TCSANOW, &m_saved);
@@ -225,8 +226,10 @@ bool CPosixSerialLine::Uninitialize() {
 
 void CPosixSerialLine::DrainLocked() {
   const int fd = m_fd;
-  // Written bytes leave before a purge or a close discards them: the library's writes return
-  // only once the port has taken them, a tty's as soon as they are queued.
+  // Written bytes leave before a purge or a close: the library's writes return only once the
+  // port has taken them, a tty's as soon as they are queued. Output is then never flushed: on a
+  // pty the queue reads as empty while the far end has not read it yet, and a flush of the
+  // output would throw those bytes away (the end header of a download, for one).
   const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
   int queued = 0;
   bool known = ioctl(fd, TIOCOUTQ, &queued) == 0;
@@ -287,7 +290,7 @@ void CPosixSerialLine::PurgePort() {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_fd < 0 || !MayUsePort() || m_lost) return;
   DrainLocked();
-  tcflush(m_fd, TCIOFLUSH);
+  tcflush(m_fd, TCIFLUSH);
   m_inCount = m_inNext = 0;
 }
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "ImageBuilder.h"
 #include "PosixDownloadEngine.h"
@@ -266,4 +267,55 @@ TEST_F(PosixEngine, PortInUseIsRefusedWithWhoHoldsIt) {
     }
     client.End();
   }
+}
+
+TEST_F(PosixEngine, WrittenBytesReachTheFarEndWhateverComesAfterThem) {
+  // Bytes written just before a purge, a close or a reopen still arrive, as they do from the
+  // library's synchronous writes (the completion purges 1 ms after the end header). A pty takes
+  // a write into a buffer that the kernel hands to the far end a moment later: a flush of the
+  // output in that moment loses the bytes, so each case is tried many times.
+  const struct {
+    const char* what;
+    std::function<void(CPosixSerialLine&)> after;
+  } cases[] = {
+      {"a purge", [](CPosixSerialLine& line) { line.PurgePort(); }},
+      {"a close and a reopen",
+       [](CPosixSerialLine& line) {
+         line.Uninitialize();
+         line.Initialize(0, 115200);
+       }},
+  };
+  const int box = open(pair->Box().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(box, 0);
+  struct termios raw;
+  tcgetattr(box, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(box, TCSANOW, &raw);
+  unsigned char frame[64];
+  for (int i = 0; i < 64; ++i) frame[i] = static_cast<unsigned char>(0x40 + i);
+  constexpr int kTries = 200;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CPosixSerialLine line(lockFolder);
+    line.SetDevice(pair->Pc());
+    ASSERT_TRUE(line.Initialize(0, 9600));
+    std::size_t got = 0;
+    for (int t = 0; t < kTries; ++t) {
+      for (int i = 0; i < 64; i += 8) ASSERT_TRUE(line.WriteData(frame + i, 8));
+      c.after(line);
+      unsigned char buffer[4096];
+      for (ssize_t n; (n = read(box, buffer, sizeof buffer)) > 0;) got += static_cast<std::size_t>(n);
+    }
+    const auto end = Clock::now() + std::chrono::seconds(3);
+    while (got < 64u * kTries && Clock::now() < end) {
+      unsigned char buffer[4096];
+      const ssize_t n = read(box, buffer, sizeof buffer);
+      if (n > 0)
+        got += static_cast<std::size_t>(n);
+      else
+        usleep(5000);
+    }
+    EXPECT_EQ(64u * kTries, got);
+  }
+  close(box);
 }
