@@ -121,6 +121,7 @@ void CVelOldManagerProcessor::SendDataHeader(const unsigned char* record) {
   if (m_pPort)
     for (int i = 0; i < kDataHeaderSize; i += 8) m_pPort->WriteData(frame + i, 8);
   if (m_pOwner) m_pOwner->Pause(1);
+  if (LineLost()) return;
   SendEventMsg("Send DataHeader", EVENT_MESSAGE);
 }
 
@@ -181,6 +182,7 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
       if (first == READY) {
         SendEventMsg("Received READY from STB", EVENT_MESSAGE);
         if (m_pPort) m_pPort->WriteByte(READY_ACK);
+        if (LineLost()) return;
         m_nState = kWaitFunc;
         ClearReceiveBuffer();
         SendEventMsg("Send READY_ACK to STB", EVENT_MESSAGE);
@@ -225,8 +227,9 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
     default:
       break;
   }
-  // A line whose device has gone is ended by the reader, which reports it: no timer restart,
-  // no progress and no cancel reopen on a port that is no longer there.
+  // A line whose device has gone is ended by the reader, which reports it. Each step stops
+  // after the write that found it gone: nothing claims what did not reach the box, and no
+  // timer restart, progress or cancel reopen follows on a port that is no longer there.
   if (LineLost()) return;
   Tail();
 }
@@ -284,6 +287,7 @@ void CVelOldManagerProcessor::Handshake() {
     m_pPort->WriteByte(SYNC);
     if (const unsigned char code = BaudCode(baud)) m_pPort->WriteByte(code);
   }
+  if (LineLost()) return;
   if (switchRate) ReopenPort(port, baud);
   ClearReceiveBuffer();
   m_nState = kWaitReady;
@@ -305,6 +309,7 @@ void CVelOldManagerProcessor::SelectFunction() {
     SendErrorMsg("Image file is invalid.");
   } else {
     if (m_pPort) m_pPort->WriteByte(FunctionCode(m_nImageKind));
+    if (LineLost()) return;
     SendFormatted(EVENT_MESSAGE, "Send %s to STB", FunctionName(m_nImageKind));
   }
   m_nState = kWaitFuncEcho;
@@ -338,6 +343,7 @@ bool CVelOldManagerProcessor::HeaderStep() {
     return false;
   }
   SendDataHeader(s_header);
+  if (LineLost()) return false;
   m_nOffset += CDownloadImage::kHeaderAreaSize - CDownloadImage::kRecordSize;
   SendEventMsg("Start Downloading...", EVENT_MESSAGE);
   m_nState = kWaitDataHeader;

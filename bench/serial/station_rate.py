@@ -15,24 +15,14 @@ import sys
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from line_rate import HARNESS, IDEAL, ROOT, BUILD, WINE_RUN, block_reactions, windows_path
+
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import images  # noqa: E402
 
-ARCH = subprocess.run([os.path.join(ROOT, "tools", "windows-arch")], capture_output=True, text=True).stdout.strip()
-BUILD = os.path.join(ROOT, "build", "windows-x64" if ARCH == "x86_64" else "windows")
-HARNESS = os.path.join(BUILD, "harness")
-WINE_RUN = [os.path.join(ROOT, "tests", "harness", "wine-run"), HARNESS]
 STBSIM = os.path.join(ROOT, "build", "native", "bin", "stbsim")
 FLASHER = os.path.join(BUILD, "bin", "velflash.exe")
 PAIRS = [(1, 2), (13, 14), (15, 16), (17, 18)]  # PC side, box side
-IDEAL = 1024 / 1032 * 11520
-BLOCK_MS = 1030 * 10 / 115.2
-REQUEST_MS = 2 * 10 / 115.2
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def serve(work, image, pairs, tag):
@@ -58,22 +48,8 @@ def serve(work, image, pairs, tag):
             sys.exit("%s: COM%d did not download (velflash %d, stbsim %d):\n%s" % (
                 tag, pc, run.returncode, proc.returncode, run.stdout.decode("latin-1")))
         rates["COM%d" % pc] = int(found[0])
-        reactions["COM%d" % pc] = block_reactions(text)
+        reactions["COM%d" % pc] = block_reactions(text.splitlines())
     return rates, reactions
-
-
-def block_reactions(report):
-    out, sent = [], None
-    for line in report.splitlines():
-        m = re.match(r"\s*([\d.]+) #\d+ box> 69 ", line)
-        if m:
-            sent = float(m.group(1))
-            continue
-        m = re.match(r"\s*([\d.]+) #\d+ pc>  block", line)
-        if m and sent is not None:
-            out.append(float(m.group(1)) - sent - BLOCK_MS - REQUEST_MS)
-            sent = None
-    return out
 
 
 def spread(values):

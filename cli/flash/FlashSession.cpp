@@ -19,7 +19,8 @@ CFlashSession::CFlashSession(const CFlashOptions& options, IFlashPlatform& platf
     : m_options(options),
       m_platform(platform),
       m_log(options.child ? nullptr : log),
-      m_consoleProgress(!options.quiet && !options.child && platform.OutputIsConsole()) {}
+      m_consoleProgress(!options.quiet && !options.child && platform.OutputIsConsole()),
+      m_progress([&platform](const std::string& text) { platform.Write(IFlashPlatform::kOut, text); }) {}
 
 void CFlashSession::Start() { Arm(); }
 
@@ -344,18 +345,11 @@ void CFlashSession::ShowProgress(bool force) {
   if (!m_consoleProgress) return;
   if (!force && m_lastProgress >= 0 && now - m_lastProgress < kProgressPeriod) return;
   m_lastProgress = now;
-  std::string line = m_tracker->ProgressLine(now);
-  const std::size_t width = line.size();
-  if (line.size() < m_progressWidth) line.append(m_progressWidth - line.size(), ' ');
-  m_progressWidth = width;
-  m_platform.Write(IFlashPlatform::kOut, "\r" + line);
-  m_progressShown = true;
+  m_progress.Show(m_tracker->ProgressLine(now));
 }
 
 void CFlashSession::ClearProgress() {
-  if (!m_progressShown) return;
-  m_platform.Write(IFlashPlatform::kOut, "\r" + std::string(m_progressWidth, ' ') + "\r");
-  m_progressShown = false;
-  m_progressWidth = 0;
+  if (!m_progress.Shown()) return;
+  m_progress.Clear();
   m_lastProgress = -1;
 }

@@ -20,6 +20,7 @@
 #include "DownloadTracker.h"
 #include "FlashOptions.h"
 #include "FlashPlatform.h"
+#include "ProgressLine.h"
 #include "RunLog.h"
 
 class CFlashSession {
@@ -93,7 +94,6 @@ class CFlashSession {
   int m_exitCode = 1;
   std::string m_advice;
   bool m_stopping = false;
-  bool m_progressShown = false;
-  std::size_t m_progressWidth = 0;
+  CProgressLine m_progress;
   double m_lastProgress = -1;
 };

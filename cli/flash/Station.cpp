@@ -19,7 +19,8 @@ CStation::CStation(const CFlashOptions& options, IStationPlatform& platform, CRu
     : m_options(options),
       m_platform(platform),
       m_log(log),
-      m_consoleProgress(!options.quiet && platform.OutputIsConsole()) {}
+      m_consoleProgress(!options.quiet && platform.OutputIsConsole()),
+      m_progress([&platform](const std::string& text) { platform.Write(IFlashPlatform::kOut, text); }) {}
 
 const char* CStation::StatusName(int status) {
   switch (status) {
@@ -79,7 +80,7 @@ int CStation::Run() {
       KillAll("did not stop within 10 s: ended");
     // Ended children whose lines never finish coming are given up.
     if (m_killAt >= 0 && now - m_killAt > kKillGraceSeconds) break;
-    ShowProgress(false);
+    ShowProgress();
   }
   ClearProgress();
 
@@ -112,7 +113,7 @@ void CStation::OnLine(Child& child, IFlashPlatform::Stream stream, const std::st
     // "@progress OFFSET SIZE SECONDS"; a size of 0 when the box has ended.
     if (std::sscanf(text.c_str() + 10, "%lu %lu %lf", &child.offset, &child.size, &child.seconds) == 3) {
       child.showing = child.size > 0;
-      ShowProgress(false);
+      ShowProgress();
     }
     return;
   }
@@ -149,10 +150,10 @@ void CStation::Print(IFlashPlatform::Stream stream, const std::string& text) {
   m_platform.Write(stream, text);
 }
 
-void CStation::ShowProgress(bool force) {
+void CStation::ShowProgress() {
   if (!m_consoleProgress) return;
   const double now = m_platform.Now();
-  if (!force && m_lastProgress >= 0 && now - m_lastProgress < kProgressPeriod) return;
+  if (m_lastProgress >= 0 && now - m_lastProgress < kProgressPeriod) return;
   std::string line;
   for (const Child& child : m_children) {
     if (!child.showing || child.size == 0) continue;
@@ -162,20 +163,12 @@ void CStation::ShowProgress(bool force) {
                   child.seconds > 0 ? child.offset / child.seconds / 1024 : 0.0);
     line += part;
   }
-  if (line.empty() && !m_progressShown) return;
+  if (line.empty() && !m_progress.Shown()) return;
   m_lastProgress = now;
-  const std::size_t width = line.size();
-  if (line.size() < m_progressWidth) line.append(m_progressWidth - line.size(), ' ');
-  m_progressWidth = width;
-  m_platform.Write(IFlashPlatform::kOut, "\r" + line);
-  m_progressShown = width > 0;
-  if (!m_progressShown) m_platform.Write(IFlashPlatform::kOut, "\r");
+  m_progress.Show(line);
 }
 
 void CStation::ClearProgress() {
-  if (!m_progressShown) return;
-  m_platform.Write(IFlashPlatform::kOut, "\r" + std::string(m_progressWidth, ' ') + "\r");
-  m_progressShown = false;
-  m_progressWidth = 0;
+  m_progress.Clear();
   m_lastProgress = -1;
 }

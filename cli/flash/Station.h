@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FlashOptions.h"
+#include "ProgressLine.h"
 #include "StationPlatform.h"
 
 class CRunLog;
@@ -49,7 +50,7 @@ class CStation {
   void OnStop();
   void KillAll(const char* why);
   void Print(IFlashPlatform::Stream stream, const std::string& text);
-  void ShowProgress(bool force);
+  void ShowProgress();
   void ClearProgress();
   int Running() const;
 
@@ -62,7 +63,6 @@ class CStation {
   double m_stopAt = 0;
   double m_killAt = -1;
   bool m_endedAtOnce = false;
-  bool m_progressShown = false;
-  std::size_t m_progressWidth = 0;
+  CProgressLine m_progress;
   double m_lastProgress = -1;
 };

@@ -12,7 +12,6 @@ import os
 import pty
 import re
 import select
-import signal
 import subprocess
 import time
 import unittest
@@ -21,7 +20,7 @@ import zlib
 import flasher_scenarios
 import images
 from flasher_scenarios import ScenarioCases, add_scenarios
-from harness_env import BIN, BOX_TTY, HARNESS, STBSIM, WINE_RUN, BoxTestCase, windows_path
+from harness_env import BIN, BOX_TTY, HARNESS, STBSIM, WINE_RUN, BoxTestCase, replug, unplug, windows_path
 
 FLASHER = os.path.join(BIN, "velflash.exe")
 STAMP = re.compile(r"^\d\d:\d\d:\d\d\.\d\d\d (.*)$")
@@ -115,32 +114,6 @@ def read_log(path):
     """Every line of a log as the JSON object it must be."""
     with open(path, encoding="utf-8") as f:
         return [json.loads(line) for line in f]
-
-
-class Pair:
-    """One of the harness's serial pairs, which a test may unplug (its socat ends, both ends
-    vanish) and plug back (a new socat at the same links)."""
-
-    def __init__(self, pc, box):
-        self.pc, self.box = pc, box
-        self.pid_file = os.path.join(HARNESS, "run", "socat-%d.pid" % pc)
-
-    def unplug(self):
-        with open(self.pid_file) as f:
-            os.kill(int(f.read()), signal.SIGTERM)
-
-    def plug(self):
-        links = [os.path.join(HARNESS, "pty", "com%d" % n) for n in (self.pc, self.box)]
-        for link in links:
-            if os.path.lexists(link):
-                os.remove(link)
-        proc = subprocess.Popen(["setsid", "socat"] + ["pty,raw,echo=0,link=" + l for l in links],
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        with open(self.pid_file, "w") as f:
-            f.write(str(proc.pid))
-        end = time.time() + 5
-        while time.time() < end and not all(os.path.exists(l) for l in links):
-            time.sleep(0.05)
 
 
 class FlasherStation(FlasherTest):
@@ -330,16 +303,14 @@ class FlasherStation(FlasherTest):
         self.assertIn("image matches the file (14444 bytes)", other.report)
 
     def test_a_lost_port_sends_the_person_to_the_cable(self):
-        pair = Pair(17, 18)
-        self.addCleanup(pair.plug)
+        self.addCleanup(replug, 17)
         path = self.image(images.one_anal_section())
         box = Box(self.dir, ["--pace"], 30, os.path.join(HARNESS, "pty", "com18"))
         flasher = Flasher(["--port", "17", "--baud", "9600", windows_path(path)])
         try:
             started = flasher.wait_for(lambda f: "N: Start Downloading..." in f.lines(), 30)
             time.sleep(0.5)
-            pair.unplug()
-            gone = time.time()
+            gone = unplug(17)
             rc = flasher.finish(20)
             took = time.time() - gone
         finally:

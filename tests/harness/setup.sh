@@ -4,7 +4,8 @@
 #  - a display: the caller's, or an Xvfb of our own when none is set,
 #  - serial pseudo-terminal pairs, seen by Windows programs as COM ports:
 #      COM1 <-> COM2, COM11 <-> COM12, and for several boxes at once COM13 <-> COM14,
-#      COM15 <-> COM16, COM17 <-> COM18; the Linux ends are $1/pty/comN.
+#      COM15 <-> COM16, COM17 <-> COM18; the Linux ends are $1/pty/comN. Tests pull and put
+#      back a pair with tests/harness/serial-pair.
 #    COM9 has no device behind it (a port without hardware). The prefix gives the host's own
 #    serial devices the lowest free numbers (COM3 up), which keeps them away from COM9.
 #  - a persistent wineserver, started after the display so that windows get one.
@@ -40,24 +41,12 @@ fi
 export PATH="$h/bin:$PATH"
 
 # Serial pairs first: the prefix's port links point at these paths.
-pair() {
-  local a=$1 b=$2
-  rm -f "$h/pty/com$a" "$h/pty/com$b"
-  setsid socat pty,raw,echo=0,link="$h/pty/com$a" pty,raw,echo=0,link="$h/pty/com$b" \
-    </dev/null >"$h/run/socat-$a.log" 2>&1 &
-  echo $! >"$h/run/socat-$a.pid"
-  for _ in $(seq 100); do
-    [ -e "$h/pty/com$a" ] && [ -e "$h/pty/com$b" ] && return 0
-    sleep 0.05
-  done
-  echo "setup: socat did not create the pty pair COM$a/COM$b" >&2
-  return 1
-}
-pair 1 2
-pair 11 12
-pair 13 14
-pair 15 16
-pair 17 18
+rm -f "$h"/run/pair-*
+"$here/serial-pair" "$h" start 1 2
+"$here/serial-pair" "$h" start 11 12
+"$here/serial-pair" "$h" start 13 14
+"$here/serial-pair" "$h" start 15 16
+"$here/serial-pair" "$h" start 17 18
 
 # Display.
 display=""
