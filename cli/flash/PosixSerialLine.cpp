@@ -74,6 +74,10 @@ void CPosixSerialLine::ReportError(const char* text) const {
   if (m_services) m_services->NotifyParent(text, EVENT_ERROR);
 }
 
+void CPosixSerialLine::Beep() const {
+  if (m_services) m_services->MessageBeep(box::kIconExclamation);
+}
+
 void CPosixSerialLine::ShowBox(const std::string& text) const {
   if (m_services) m_services->ShowMessageBox(text.c_str(), nullptr, box::kIconError);
 }
@@ -187,6 +191,7 @@ bool CPosixSerialLine::Initialize(unsigned short, unsigned long baudRate) {
     m_inCount = m_inNext = 0;
     m_lost = false;
     m_lostError = 0;
+    m_lossDiagnostic.clear();
     m_writeFailed = false;
     m_closing = false;
     m_fd = fd;
@@ -272,15 +277,19 @@ bool CPosixSerialLine::WriteData(const unsigned char* data, unsigned long length
 
   char text[96];
   if (error) {
+    // The device is gone: the reader reports the failed write with the lost line, as the
+    // library's monitor does; later writes fail without a word.
+    if (!m_writeFailed.exchange(true)) {
+      std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() Failed : %d", error);
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_lossDiagnostic = text;
+    }
     MarkLost(error);
-    // The device is gone: one report; the reader reports the lost line.
-    if (m_writeFailed.exchange(true)) return false;
-    std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() Failed : %d", error);
-  } else {
-    std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() wrote %lu of %lu bytes", done, length);
+    return false;
   }
+  std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() wrote %lu of %lu bytes", done, length);
   ReportError(text);
-  if (m_services) m_services->MessageBeep(box::kIconExclamation);
+  Beep();
   return false;
 }
 
@@ -292,6 +301,11 @@ void CPosixSerialLine::PurgePort() {
   DrainLocked();
   tcflush(m_fd, TCIFLUSH);
   m_inCount = m_inNext = 0;
+}
+
+std::string CPosixSerialLine::LossDiagnostic() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_lossDiagnostic;
 }
 
 void CPosixSerialLine::MarkLost(int error) {

@@ -57,13 +57,14 @@ class Client {
     return -1;
   }
 
-  CPosixMessageLoop loop;
-  CPosixDownloadEngine engine;
-  volatile int cancel = 0;
+  // Declared before the engine, which answers its reader's last messages as it goes.
   std::vector<std::string> lines;  // "N: text", "E: text", "T: total", "I: flag", "B: text [caption]", "C"
   std::vector<Clock::time_point> times;
   int progressEvents = 0;
   std::function<void(const std::string&)> onLine;
+  CPosixMessageLoop loop;
+  CPosixDownloadEngine engine;
+  volatile int cancel = 0;
 
  private:
   intptr_t Handle(unsigned int msg, uintptr_t w, intptr_t l) {
@@ -194,8 +195,8 @@ TEST_F(PosixEngine, CleanDownloadBringsTheLibrarysLinesInItsOrder) {
 
 TEST_F(PosixEngine, FarEndVanishingIsReportedWithinASecondAndTheLineCloses) {
   const std::string pc = pair->Pc();
-  Client client(pc, 115200, lockFolder);
   Clock::time_point vanished;
+  Client client(pc, 115200, lockFolder);
   client.onLine = [&](const std::string& line) {
     if (line == "N: Start Downloading...") {
       pair->Vanish();
@@ -205,11 +206,13 @@ TEST_F(PosixEngine, FarEndVanishingIsReportedWithinASecondAndTheLineCloses) {
   client.engine.ReadyToTransfer(imagePath.c_str());
   StartBox({"--pace"});
   client.RunFor(30000);
+  // The processor goes idle last, after the monitor has stopped.
+  client.loop.WaitFor([&] { return !client.lines.empty() && client.lines.back() == "I: 0"; }, 5000);
   const int lost = client.Find("E: Lost " + pc + " (error 5): check the cable or the USB-serial adapter.");
   ASSERT_GE(lost, 0) << ::testing::PrintToString(client.lines);
   EXPECT_LT(client.times[lost] - vanished, std::chrono::seconds(1));
   const std::vector<std::string> after(client.lines.begin() + lost + 1, client.lines.end());
-  EXPECT_EQ((std::vector<std::string>{"I: 0", "N: Uninitialize COM Port", "N: COM port monitoring stopped"}), after);
+  EXPECT_EQ((std::vector<std::string>{"N: Uninitialize COM Port", "N: COM port monitoring stopped", "I: 0"}), after);
   EXPECT_EQ(0, client.engine.IsConnectedComport());
 }
 
