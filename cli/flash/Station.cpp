@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <nlohmann/json.hpp>
+
 #include "RunLog.h"
 
 namespace {
@@ -35,6 +37,12 @@ const char* CStation::StatusName(int status) {
     case 130: return "stopped";
     default: return "failed";
   }
+}
+
+std::string CStation::Name(const Child& child) {
+  std::string name = child.label;
+  name.erase(name.find_last_not_of(' ') + 1);
+  return name;
 }
 
 int CStation::Running() const {
@@ -89,9 +97,7 @@ int CStation::Run() {
   for (Child& child : m_children) {
     if (child.running) child.status = 130;  // ended at once
     worst = std::max(worst, child.status);
-    std::string label = child.label;
-    label.erase(label.find_last_not_of(' ') + 1);
-    last += " " + label + " " + std::to_string(child.status) + " (" + StatusName(child.status) + ")";
+    last += " " + Name(child) + " " + std::to_string(child.status) + " (" + StatusName(child.status) + ")";
     if (&child != &m_children.back()) last += ",";
   }
   Print(IFlashPlatform::kOut, m_platform.LocalClock() + " " + last + "\n");
@@ -105,8 +111,14 @@ void CStation::OnLine(Child& child, IFlashPlatform::Stream stream, const std::st
     return;
   }
   if (StartsWith(text, "@record ")) {
-    // Whole lines from one writer: records of several children never mix within a line.
-    if (m_log) m_log->Append(text.substr(8));
+    // Whole lines from one writer: records of several children never mix within a line. A
+    // record that a child's end cut short is not written as if it were one.
+    const std::string record = text.substr(8);
+    if (!nlohmann::json::accept(record)) {
+      Print(IFlashPlatform::kErr, "velflash: " + Name(child) + ": a box record came cut short and is not logged\n");
+    } else if (m_log) {
+      m_log->Append(record);
+    }
     return;
   }
   if (StartsWith(text, "@progress ")) {
@@ -139,9 +151,7 @@ void CStation::KillAll(const char* why) {
   for (std::size_t i = 0; i < m_children.size(); ++i) {
     if (!m_children[i].running) continue;
     m_platform.KillChild(static_cast<int>(i));
-    std::string label = m_children[i].label;
-    label.erase(label.find_last_not_of(' ') + 1);
-    Print(IFlashPlatform::kErr, "velflash: " + label + ": " + why + "\n");
+    Print(IFlashPlatform::kErr, "velflash: " + Name(m_children[i]) + ": " + why + "\n");
   }
 }
 

@@ -53,6 +53,8 @@ class CStation {
   void ShowProgress();
   void ClearProgress();
   int Running() const;
+  // The child's port without the padding.
+  static std::string Name(const Child& child);
 
   const CFlashOptions& m_options;
   IStationPlatform& m_platform;
