@@ -150,11 +150,15 @@ void CPosixPortMonitor::ReaderLoop(const std::shared_ptr<Reader>& reader) {
 }
 
 void CPosixPortMonitor::ReportLost() {
-  const std::string text = LostText(Device(), LostError());
-  if (m_processor) m_processor->SendErrorMsg(text.c_str());
-  if (MayUsePort() && m_processor) m_processor->OnPortLost();
-  if (MayUsePort() && Uninitialize()) {
+  // In the library's order: what found the loss, the lost line, the port closed and the
+  // monitor stopped (unless the client stopped it meanwhile), then the processor idle.
+  const std::string diagnostic = LossDiagnostic();
+  if (!diagnostic.empty()) ReportError(diagnostic.c_str());
+  ReportError(LostText(Device(), LostError()).c_str());
+  Beep();
+  if (MayUsePort() && Uninitialize() && MayUsePort()) {
     m_monitoring = 0;
     Notify("COM port monitoring stopped");
   }
+  if (m_processor) m_processor->OnPortLost();
 }

@@ -48,7 +48,7 @@ class CPosixPortMonitor : public CPosixSerialLine {
   };
 
   void ReaderLoop(const std::shared_ptr<Reader>& reader);
-  // The reader found the line lost: the lost line, the processor idle, the line closed, the monitor stopped.
+  // The reader found the line lost: what found it, the lost line, the line closed, the monitor stopped, the processor idle.
   void ReportLost();
   void RetireReader(bool wait);
   void ReapEndedReaders();

@@ -74,6 +74,10 @@ void CPosixSerialLine::ReportError(const char* text) const {
   if (m_services) m_services->NotifyParent(text, EVENT_ERROR);
 }
 
+void CPosixSerialLine::Beep() const {
+  if (m_services) m_services->MessageBeep(box::kIconExclamation);
+}
+
 void CPosixSerialLine::ShowBox(const std::string& text) const {
   if (m_services) m_services->ShowMessageBox(text.c_str(), nullptr, box::kIconError);
 }
@@ -177,7 +181,8 @@ bool CPosixSerialLine::Initialize(unsigned short, unsigned long baudRate) {
     ShowBox(text);
     return fail(fd);
   }
-  tcflush(fd, TCIOFLUSH);
+  // Stale input goes; output is never discarded (see DrainLocked).
+  tcflush(fd, TCIFLUSH);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_saved = saved;
@@ -186,6 +191,7 @@ bool CPosixSerialLine::Initialize(unsigned short, unsigned long baudRate) {
     m_inCount = m_inNext = 0;
     m_lost = false;
     m_lostError = 0;
+    m_lossDiagnostic.clear();
     m_writeFailed = false;
     m_closing = false;
     m_fd = fd;
@@ -210,7 +216,7 @@ bool CPosixSerialLine::Uninitialize() {
     g_exitFd = -1;
     if (!m_lost) {
       DrainLocked();
-      tcflush(fd, TCIOFLUSH);
+      tcflush(fd, TCIFLUSH);
       const int dtr = TIOCM_DTR;
       ioctl(fd, TIOCMBIC, &dtr);  // drop DTR, as the library's port does (a pty refuses it)
       tcsetattr(fd, TCSANOW, &m_saved);
@@ -225,8 +231,10 @@ bool CPosixSerialLine::Uninitialize() {
 
 void CPosixSerialLine::DrainLocked() {
   const int fd = m_fd;
-  // Written bytes leave before a purge or a close discards them: the library's writes return
-  // only once the port has taken them, a tty's as soon as they are queued.
+  // Written bytes leave before a purge or a close: the library's writes return only once the
+  // port has taken them, a tty's as soon as they are queued. Output is then never flushed: on a
+  // pty the queue reads as empty while the far end has not read it yet, and a flush of the
+  // output would throw those bytes away (the end header of a download, for one).
   const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
   int queued = 0;
   bool known = ioctl(fd, TIOCOUTQ, &queued) == 0;
@@ -269,15 +277,19 @@ bool CPosixSerialLine::WriteData(const unsigned char* data, unsigned long length
 
   char text[96];
   if (error) {
+    // The device is gone: the reader reports the failed write with the lost line, as the
+    // library's monitor does; later writes fail without a word.
+    if (!m_writeFailed.exchange(true)) {
+      std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() Failed : %d", error);
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_lossDiagnostic = text;
+    }
     MarkLost(error);
-    // The device is gone: one report; the reader reports the lost line.
-    if (m_writeFailed.exchange(true)) return false;
-    std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() Failed : %d", error);
-  } else {
-    std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() wrote %lu of %lu bytes", done, length);
+    return false;
   }
+  std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() wrote %lu of %lu bytes", done, length);
   ReportError(text);
-  if (m_services) m_services->MessageBeep(box::kIconExclamation);
+  Beep();
   return false;
 }
 
@@ -287,8 +299,13 @@ void CPosixSerialLine::PurgePort() {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_fd < 0 || !MayUsePort() || m_lost) return;
   DrainLocked();
-  tcflush(m_fd, TCIOFLUSH);
+  tcflush(m_fd, TCIFLUSH);
   m_inCount = m_inNext = 0;
+}
+
+std::string CPosixSerialLine::LossDiagnostic() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_lossDiagnostic;
 }
 
 void CPosixSerialLine::MarkLost(int error) {

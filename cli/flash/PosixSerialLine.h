@@ -61,6 +61,8 @@ class CPosixSerialLine : public ISerialLine {
   bool IsLost() const override { return m_lost; }
   // The system's error number of the loss (EIO for a hang-up without one).
   int LostError() const { return m_lostError; }
+  // The words of the failed call that found the loss (a write), or empty.
+  std::string LossDiagnostic() const;
 
   // Puts the open line's terminal settings back and removes the lock: only async-signal-safe calls.
   static void RestoreForExit();
@@ -71,6 +73,8 @@ class CPosixSerialLine : public ISerialLine {
   // A status line through the processor, as the library's port sends them.
   void Notify(const char* text) const;
   void ReportError(const char* text) const;
+  // The exclamation beep that goes with a failure the port reports.
+  void Beep() const;
 
  private:
   void ShowBox(const std::string& text) const;
@@ -93,6 +97,7 @@ class CPosixSerialLine : public ISerialLine {
   std::atomic<bool> m_lost{false};
   std::atomic<bool> m_writeFailed{false};
   int m_lostError = 0;
+  std::string m_lossDiagnostic;
   unsigned long m_baud = 9600;
   struct termios m_saved {};
   int m_wake[2] = {-1, -1};

@@ -102,6 +102,7 @@ class NativeLine(NativeCase):
         self.assertTrue(started, self.describe(flasher, box))
         self.assertEqual(3, rc, self.describe(flasher))
         lines = flasher.lines()
+        # Seen by the reader's wait or by the write of a block (whose failure is told first).
         self.assertIn("E: Lost %s (error 5): check the cable or the USB-serial adapter." % self.pair.pc, lines,
                       self.describe(flasher))
         self.assertRegex(lines[-1], r"^box 1: \d+ bytes, .* port lost$")

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "ImageBuilder.h"
 #include "PosixDownloadEngine.h"
@@ -56,13 +57,14 @@ class Client {
     return -1;
   }
 
-  CPosixMessageLoop loop;
-  CPosixDownloadEngine engine;
-  volatile int cancel = 0;
+  // Declared before the engine, which answers its reader's last messages as it goes.
   std::vector<std::string> lines;  // "N: text", "E: text", "T: total", "I: flag", "B: text [caption]", "C"
   std::vector<Clock::time_point> times;
   int progressEvents = 0;
   std::function<void(const std::string&)> onLine;
+  CPosixMessageLoop loop;
+  CPosixDownloadEngine engine;
+  volatile int cancel = 0;
 
  private:
   intptr_t Handle(unsigned int msg, uintptr_t w, intptr_t l) {
@@ -193,8 +195,8 @@ TEST_F(PosixEngine, CleanDownloadBringsTheLibrarysLinesInItsOrder) {
 
 TEST_F(PosixEngine, FarEndVanishingIsReportedWithinASecondAndTheLineCloses) {
   const std::string pc = pair->Pc();
-  Client client(pc, 115200, lockFolder);
   Clock::time_point vanished;
+  Client client(pc, 115200, lockFolder);
   client.onLine = [&](const std::string& line) {
     if (line == "N: Start Downloading...") {
       pair->Vanish();
@@ -204,11 +206,13 @@ TEST_F(PosixEngine, FarEndVanishingIsReportedWithinASecondAndTheLineCloses) {
   client.engine.ReadyToTransfer(imagePath.c_str());
   StartBox({"--pace"});
   client.RunFor(30000);
+  // The processor goes idle last, after the monitor has stopped.
+  client.loop.WaitFor([&] { return !client.lines.empty() && client.lines.back() == "I: 0"; }, 5000);
   const int lost = client.Find("E: Lost " + pc + " (error 5): check the cable or the USB-serial adapter.");
   ASSERT_GE(lost, 0) << ::testing::PrintToString(client.lines);
   EXPECT_LT(client.times[lost] - vanished, std::chrono::seconds(1));
   const std::vector<std::string> after(client.lines.begin() + lost + 1, client.lines.end());
-  EXPECT_EQ((std::vector<std::string>{"I: 0", "N: Uninitialize COM Port", "N: COM port monitoring stopped"}), after);
+  EXPECT_EQ((std::vector<std::string>{"N: Uninitialize COM Port", "N: COM port monitoring stopped", "I: 0"}), after);
   EXPECT_EQ(0, client.engine.IsConnectedComport());
 }
 
@@ -266,4 +270,55 @@ TEST_F(PosixEngine, PortInUseIsRefusedWithWhoHoldsIt) {
     }
     client.End();
   }
+}
+
+TEST_F(PosixEngine, WrittenBytesReachTheFarEndWhateverComesAfterThem) {
+  // Bytes written just before a purge, a close or a reopen still arrive, as they do from the
+  // library's synchronous writes (the completion purges 1 ms after the end header). A pty takes
+  // a write into a buffer that the kernel hands to the far end a moment later: a flush of the
+  // output in that moment loses the bytes, so each case is tried many times.
+  const struct {
+    const char* what;
+    std::function<void(CPosixSerialLine&)> after;
+  } cases[] = {
+      {"a purge", [](CPosixSerialLine& line) { line.PurgePort(); }},
+      {"a close and a reopen",
+       [](CPosixSerialLine& line) {
+         line.Uninitialize();
+         line.Initialize(0, 115200);
+       }},
+  };
+  const int box = open(pair->Box().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(box, 0);
+  struct termios raw;
+  tcgetattr(box, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(box, TCSANOW, &raw);
+  unsigned char frame[64];
+  for (int i = 0; i < 64; ++i) frame[i] = static_cast<unsigned char>(0x40 + i);
+  constexpr int kTries = 200;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CPosixSerialLine line(lockFolder);
+    line.SetDevice(pair->Pc());
+    ASSERT_TRUE(line.Initialize(0, 9600));
+    std::size_t got = 0;
+    for (int t = 0; t < kTries; ++t) {
+      for (int i = 0; i < 64; i += 8) ASSERT_TRUE(line.WriteData(frame + i, 8));
+      c.after(line);
+      unsigned char buffer[4096];
+      for (ssize_t n; (n = read(box, buffer, sizeof buffer)) > 0;) got += static_cast<std::size_t>(n);
+    }
+    const auto end = Clock::now() + std::chrono::seconds(3);
+    while (got < 64u * kTries && Clock::now() < end) {
+      unsigned char buffer[4096];
+      const ssize_t n = read(box, buffer, sizeof buffer);
+      if (n > 0)
+        got += static_cast<std::size_t>(n);
+      else
+        usleep(5000);
+    }
+    EXPECT_EQ(64u * kTries, got);
+  }
+  close(box);
 }

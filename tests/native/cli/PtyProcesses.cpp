@@ -69,6 +69,8 @@ void PtyPair::Vanish() {
   m_socat.Wait(5000);
 }
 
+void PtyPair::Pause(bool paused) { m_socat.Signal(paused ? SIGSTOP : SIGCONT); }
+
 ScratchFolder::ScratchFolder() {
   char name[] = "/tmp/velflash-test-XXXXXX";
   if (mkdtemp(name)) m_path = name;

@@ -34,6 +34,8 @@ class PtyPair {
   std::string Pc() const { return m_folder + "/pc"; }
   std::string Box() const { return m_folder + "/box"; }
   void Vanish();
+  // Holds the far end still (nothing written on one end is read from the other) or lets it go on.
+  void Pause(bool paused);
 
  private:
   std::string m_folder;
