@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CButton.h"
+#include "CClientDC.h"
 #include "CView.h"
 #include "CWnd.h"
 #include "MessagePump.h"
@@ -351,6 +352,94 @@ TEST(Default, ActsOnTheMessageOfItsOwnWindowAndOnNothingOutsideOne) {
   sub.DestroyWindow();
   a.DestroyWindow();
   b.DestroyWindow();
+}
+
+namespace {
+
+// An edit control that answers its own colour request with the reflected message's default.
+// The edit asks from inside its own paint, so a Default() that re-ran the control's current
+// message would paint again and ask again without end: the depth guard records that instead.
+class CDefaultingEdit : public CWnd {
+ public:
+  BEGIN_MSG_MAP(CDefaultingEdit)
+    REFLECTED_CTLCOLOR(OnColor)
+  END_MSG_MAP()
+  HBRUSH OnColor(CDC*, UINT nCtlColor) {
+    if (depth > 0) {
+      nested = true;
+      return nullptr;
+    }
+    ++depth;
+    kinds.push_back(nCtlColor);
+    answers.push_back(reinterpret_cast<HBRUSH>(Default()));
+    --depth;
+    return answers.back();
+  }
+  int depth = 0;
+  bool nested = false;
+  std::vector<UINT> kinds;
+  std::vector<HBRUSH> answers;
+};
+
+}  // namespace
+
+TEST(Default, InAReflectedHandlerGivesTheReflectedMessagesDefaultAnswerNotTheControlsCurrentMessage) {
+  CQuietParentWnd parent;
+  ASSERT_TRUE(CreateTopLevel(parent, "reflected default", nullptr, WS_POPUP));
+  HWND hEdit = CreateWindowExA(0, "EDIT", "text", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, parent.m_hWnd,
+                               reinterpret_cast<HMENU>(1), GetModuleHandleA(nullptr), nullptr);
+  CDefaultingEdit edit;
+  ASSERT_TRUE(edit.SubclassWindow(hEdit));
+  ShowWindow(parent.m_hWnd, SW_SHOWNOACTIVATE);
+  RedrawWindow(hEdit, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  MessagePump().RunFor(50);
+  EXPECT_FALSE(edit.nested);
+  ASSERT_FALSE(edit.kinds.empty());
+  // The answer is the system's own for that request: what DefWindowProc gives the edit.
+  HDC hdc = GetDC(hEdit);
+  const UINT request = WM_CTLCOLORMSGBOX + edit.kinds.back();
+  const auto expected = reinterpret_cast<HBRUSH>(
+      DefWindowProcA(hEdit, request, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(hEdit)));
+  ReleaseDC(hEdit, hdc);
+  EXPECT_NE(nullptr, expected);
+  EXPECT_EQ(expected, edit.answers.back());
+  parent.DestroyWindow();
+}
+
+TEST(DrawingContext, AClientContextGivesItsWindowBackWithTheObjectsItHadSelected) {
+  // A window with a context of its own keeps what is selected into it from one GetDC to the next.
+  WNDCLASSA wc{};
+  wc.style = CS_OWNDC;
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "OwnDcTestClass";
+  ASSERT_TRUE(RegisterClassA(&wc));
+  HWND hWnd = CreateWindowExA(0, "OwnDcTestClass", "own dc", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+  ASSERT_TRUE(hWnd);
+  CWnd wnd;
+  ASSERT_TRUE(wnd.SubclassWindow(hWnd));
+  const struct {
+    UINT type;
+    int stock;
+  } kinds[] = {{OBJ_FONT, ANSI_FIXED_FONT}, {OBJ_PEN, WHITE_PEN}, {OBJ_BRUSH, GRAY_BRUSH}};
+  for (const auto& kind : kinds) {
+    HDC own = GetDC(hWnd);
+    const HGDIOBJ original = GetCurrentObject(own, kind.type);
+    ReleaseDC(hWnd, own);
+    {
+      CClientDC dc(&wnd);
+      ASSERT_EQ(own, dc.m_hDC);
+      dc.SelectObject(GetStockObject(kind.stock));
+      dc.SelectObject(GetStockObject(kind.stock));  // a second selection of the same kind
+      EXPECT_EQ(GetStockObject(kind.stock), GetCurrentObject(dc.m_hDC, kind.type)) << kind.type;
+    }
+    own = GetDC(hWnd);
+    EXPECT_EQ(original, GetCurrentObject(own, kind.type)) << kind.type;
+    ReleaseDC(hWnd, own);
+  }
+  wnd.DestroyWindow();
+  UnregisterClassA("OwnDcTestClass", wc.hInstance);
 }
 
 namespace {
