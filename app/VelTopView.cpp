@@ -68,6 +68,11 @@ void CVelTopView::OnPaint() {
   canvas.SelectObject(old);
 }
 
+void CVelTopView::ClearHotSpotFrames() {
+  if (!m_hWnd) return;
+  for (const RECT& spot : kHotSpots) InvalidateRect(&spot, TRUE);
+}
+
 void CVelTopView::DrawHotSpotFrame(int i, BOOL bSunken) {
   CClientDC dc(this);
   const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
@@ -87,6 +92,9 @@ void CVelTopView::ClickHotSpot(int i) {
 }
 
 void CVelTopView::TrackHotSpots(HotSpotEvent event, CPoint point) {
+  // The press of this click began on the banner and nothing has taken its capture since.
+  const bool pressHeld = event == HotSpotEvent::kRelease && GetCapture() == m_hWnd;
+  if (event == HotSpotEvent::kPress && !m_bLocked) SetCapture(m_hWnd);
   for (int i = 0; i < kHotSpotCount; ++i) {
     const bool inside = PtInRect(&kHotSpots[i], point) != FALSE;
     switch (event) {
@@ -97,13 +105,10 @@ void CVelTopView::TrackHotSpots(HotSpotEvent event, CPoint point) {
           InvalidateRect(&kHotSpots[i], TRUE);
         break;
       case HotSpotEvent::kPress:
-        if (inside && !m_bLocked) {
-          SetCapture(m_hWnd);
-          DrawHotSpotFrame(i, TRUE);
-        }
+        if (inside && !m_bLocked) DrawHotSpotFrame(i, TRUE);
         break;
       case HotSpotEvent::kRelease:
-        if (inside && !m_bLocked) {
+        if (inside && !m_bLocked && pressHeld) {
           ClickHotSpot(i);
           Invalidate(FALSE);
         }
@@ -119,6 +124,10 @@ void CVelTopView::TrackHotSpots(HotSpotEvent event, CPoint point) {
 }
 
 void CVelTopView::OnMouseMove(UINT, CPoint point) {
+  if (!m_bTrackingLeave) {
+    TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, m_hWnd, 0};
+    m_bTrackingLeave = TrackMouseEvent(&tme) != FALSE;
+  }
   TrackHotSpots(HotSpotEvent::kMove, point);
   Default();
 }
@@ -133,6 +142,20 @@ void CVelTopView::OnLButtonUp(UINT, CPoint point) {
     TrackHotSpots(HotSpotEvent::kRelease, point);
   else if (GetCapture() == m_hWnd)
     ReleaseCapture();  // a press that began before the lock still ends
+  Default();
+}
+
+LRESULT CVelTopView::OnMouseLeave(WPARAM, LPARAM) {
+  // The pointer may have left a hot spot by a path the banner never saw.
+  m_bTrackingLeave = false;
+  ClearHotSpotFrames();
+  return 0;
+}
+
+void CVelTopView::OnCaptureChanged(HWND) {
+  // A press ended by something else (a message box, another window taking the mouse) leaves
+  // no sunken frame behind.
+  ClearHotSpotFrames();
   Default();
 }
 
