@@ -102,6 +102,8 @@ TEST_F(Shell, HotSpotFramesGoWhenThePointerLeavesTheLockComesOrThePressLosesItsC
     ClientToScreen(hWnd, &at);
     SetCursorPos(at.x, at.y);
   };
+  // Away from the program: the screen's far corner.
+  auto pointerAway = [] { SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1); };
   SetForegroundWindow(frame->m_hWnd);
   const struct {
     const char* name;
@@ -117,7 +119,7 @@ TEST_F(Shell, HotSpotFramesGoWhenThePointerLeavesTheLockComesOrThePressLosesItsC
        [&] { SetCapture(frame->m_hWnd); }, [] { ReleaseCapture(); }},
   };
   for (const auto& c : cases) {
-    SetCursorPos(0, 0);
+    pointerAway();
     PumpFor(100);
     top->Invalidate(FALSE);
     top->UpdateWindow();
@@ -131,7 +133,7 @@ TEST_F(Shell, HotSpotFramesGoWhenThePointerLeavesTheLockComesOrThePressLosesItsC
     EXPECT_TRUE(PumpUntil([&] { return edge() == plain; }, 2000)) << c.name;
     c.undo();
   }
-  SetCursorPos(0, 0);
+  pointerAway();
 }
 
 // Only a release whose press began on the banner acts: the second click of a double-click
