@@ -14,6 +14,8 @@
 IMPLEMENT_DYNCREATE(CVelManView, CFormView)
 
 const RECT CVelManView::kTimeRect = {122, 190, 398, 208};
+const char* const CVelManView::kSilenceText =
+    "No data from STB for 120 s: download stopped. Check the cable and the STB's power, then restart the STB.";
 
 namespace {
 
@@ -160,6 +162,9 @@ void CVelManView::OnReset() {
 }
 
 void CVelManView::OnCancelTransfer() {
+  // A confirmation the library gave after an earlier Cancel had stopped waiting may still
+  // be in the event: only one given from now on confirms this Cancel.
+  ResetEvent(m_manager.m_hCancelEvent);
   m_nCancel = 1;
   // The library honours the cancel with the box's next byte and then signals its event.
   const DWORD result = WaitForSingleObject(m_manager.m_hCancelEvent, kCancelWaitMs);
@@ -173,9 +178,13 @@ void CVelManView::OnCancelTransfer() {
   m_nCancel = 0;
 }
 
-void CVelManView::CancelTimeout() {
+void CVelManView::CancelTimeout() { StopAndRearm("Canceled!!!"); }
+
+void CVelManView::StopAndRearm(const char* line) {
   m_manager.StopTransfer();
-  AddLog("Canceled!!!");
+  // The reader has ended: a confirmation it gave while being stopped confirms nothing.
+  ResetEvent(m_manager.m_hCancelEvent);
+  AddLog(line);
   SetBusy(FALSE);
   KillTimer(kSilenceTimer);
   KillTimer(kCancelTimer);
@@ -184,7 +193,9 @@ void CVelManView::CancelTimeout() {
 }
 
 void CVelManView::OnTimer(UINT_PTR nIDEvent) {
-  if (nIDEvent == kSilenceTimer)
+  if (nIDEvent == kSilenceTimer && m_bBusy)
+    StopAndRearm(kSilenceText);  // the library restarts the timer after every byte of the box
+  else if (nIDEvent == kSilenceTimer)
     KillTimer(kSilenceTimer);
   else if (nIDEvent == kCancelTimer)
     CancelTimeout();
@@ -223,6 +234,9 @@ LRESULT CVelManView::OnManagerEvent(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CVelManView::OnManagerInProcess(WPARAM wParam, LPARAM) {
+  // While the window goes, the frame stays as the view found it: a READY answered during
+  // the closing stop would otherwise lock the frame with nothing left to unlock it.
+  if (m_bClosing) return 0;
   if (wParam == 1) {
     m_nCancel = 0;
     SetBusy(TRUE);
@@ -240,7 +254,9 @@ LRESULT CVelManView::OnManagerAbout(WPARAM, LPARAM) {
 void CVelManView::AddLog(const char* text) {
   const std::string stamp = COleDateTime::GetCurrentTime().Format("%H:%M.%S");
   const std::string line = std::string(text) + " [" + stamp + "]";
-  if (m_listLog.m_hWnd) m_listLog.AddAndSelect(line.c_str());
+  if (!m_listLog.m_hWnd) return;
+  m_listLog.AddAndSelect(line.c_str());
+  m_listLog.GrowHorizontalExtent(line.c_str());
 }
 
 void CVelManView::UpdateTimeDisplay(const char* text) {
@@ -273,6 +289,7 @@ void CVelManView::SetTimeText(const std::string& text) {
 }
 
 void CVelManView::SetBusy(BOOL bBusy) {
+  m_bBusy = bBusy;
   for (int id : {IDC_CONFIG_PORT, IDC_SELECT_FILE, IDC_RESET, IDC_LOG})
     if (HWND hCtl = GetDlgItem(m_hWnd, id)) EnableWindow(hCtl, !bBusy);
   const COLORREF transparent = FaceTransparent();
@@ -330,6 +347,7 @@ void CVelManView::OnPaint() {
 }
 
 void CVelManView::OnDestroy() {
+  m_bClosing = true;
   CFormView::OnDestroy();
   if (m_manager.IsConnectedComport()) m_manager.StopTransfer();
 }

@@ -4,7 +4,10 @@
 // settings, the image file, a time-stamped message list, a progress bar and the elapsed /
 // estimated time, Reset and Cancel. The library reports from its reader thread by
 // SendMessage, so every handler runs on the user-interface thread, one at a time.
-// Closing the view while the port is open stops the transfer first.
+// Closing the view while the port is open stops the transfer first; what the library
+// reports during that stop no longer turns the view or the frame busy or idle.
+// A box silent for 120 s while busy (the library's timer 10) ends the transfer in words
+// and arms the same file again.
 #pragma once
 
 #include <string>
@@ -29,6 +32,8 @@ class CVelManView : public CFormView {
   static const UINT_PTR kCancelTimer = 11;
   // The time text's rectangle (left, top, right, bottom).
   static const RECT kTimeRect;
+  // The log line when the box stayed silent for 120 s during a download.
+  static const char* const kSilenceText;
 
   ~CVelManView() override;
 
@@ -40,6 +45,7 @@ class CVelManView : public CFormView {
   const std::string& FilePath() const { return m_strFilePath; }
   const std::string& TimeText() const { return m_strTime; }
   DWORD TotalSize() const { return m_dwTotalSize; }
+  BOOL IsBusy() const { return m_bBusy; }
   CVelManager& Manager() { return m_manager; }
   CProgressWnd& Progress() { return m_wndProgress; }
 
@@ -86,6 +92,8 @@ class CVelManView : public CFormView {
   void SetBusy(BOOL bBusy);
   // The library did not confirm a cancel in time: stop, log, re-arm the same file, beep.
   void CancelTimeout();
+  // Stops the transfer, logs the line, returns to idle, arms the same file again and beeps.
+  void StopAndRearm(const char* line);
   void ArmTransfer();
 
   CListBox m_listLog;
@@ -98,6 +106,8 @@ class CVelManView : public CFormView {
   CVelManager m_manager;
   volatile int m_nCancel = 0;
   DWORD m_dwTotalSize = 0;
+  BOOL m_bBusy = FALSE;     // between the library's in-process 1 and the return to idle
+  bool m_bClosing = false;  // the window is being destroyed
   CSkinButton m_btnConfig;  // 1026
   CSkinButton m_btnFile;    // 1020
   CSkinButton m_btnReset;   // 1033

@@ -1,12 +1,20 @@
 // The serial download view in the program's frame: its controls at start, the library's
-// notifications turned into log lines, bar and time text, the busy state and its lock, and
-// the cancel event a new view starts with.
+// notifications turned into log lines, bar and time text, the busy state and its lock, the
+// cancel event a new view starts with and the one a view's own late cancel leaves, long
+// lines the log scrolls to sideways; and with the library's real port on COM1 (the harness's
+// COM2 plays the box): a view closed while the box's READY is answered, a box silent for
+// the library's 120 s timer, and a port lost mid-download.
+#include <algorithm>
+#include <cstring>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CListBox.h"
+#include "SerialPeer.h"
 #include "ShellFixture.h"
+#include "TempFile.h"
 #include "TransferTimeText.h"
 #include "VelTopView.h"
 #include "VelManView.h"
@@ -36,6 +44,58 @@ void Notify(HWND hView, const char* text, int kind) {
   SendMessageA(hView, WM_VELMAN_EVENT, reinterpret_cast<WPARAM>(text), kind);
 }
 
+bool StartsWith(const std::string& line, const std::string& start) { return line.compare(0, start.size(), start) == 0; }
+
+// Index of the last line that starts with `start`, or -1.
+int LastLineStarting(const std::vector<std::string>& lines, const std::string& start) {
+  for (int i = static_cast<int>(lines.size()) - 1; i >= 0; --i)
+    if (StartsWith(lines[i], start)) return i;
+  return -1;
+}
+
+// What a person sees of the idle state: Reset instead of Cancel, the buttons usable, Close
+// in the system menu enabled and the banner unlocked.
+void ExpectIdle(CMainFrame* frame, HWND hView, const char* when) {
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(hView, IDC_RESET))) << when;
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(hView, IDC_CANCEL_TRANSFER))) << when;
+  for (int id : {IDC_CONFIG_PORT, IDC_SELECT_FILE, IDC_RESET, IDC_LOG})
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hView, id))) << when << ": " << id;
+  EXPECT_FALSE(CMainFrame::IsCloseGreyed(frame->m_hWnd)) << when;
+  EXPECT_FALSE(frame->m_pTopView->m_bLocked) << when;
+}
+
+// From a second thread, fills this process's Open dialog with `path` and confirms it, as a
+// person would; gives up after 15 s.
+void AnswerOpenDialog(const std::string& path) {
+  for (int tries = 0; tries < 750; ++tries, Sleep(20)) {
+    struct Found {
+      HWND dialog;
+    } found = {nullptr};
+    EnumWindows(
+        [](HWND hWnd, LPARAM param) -> BOOL {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(hWnd, &pid);
+          char cls[16] = "", title[16] = "";
+          GetClassNameA(hWnd, cls, sizeof cls);
+          GetWindowTextA(hWnd, title, sizeof title);
+          if (pid != GetCurrentProcessId() || strcmp(cls, "#32770") != 0 || strcmp(title, "Open") != 0) return TRUE;
+          reinterpret_cast<Found*>(param)->dialog = hWnd;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    if (!found.dialog || !IsWindowVisible(found.dialog)) continue;
+    HWND combo = GetDlgItem(found.dialog, 0x47C);  // the Explorer dialog's name box
+    HWND name = combo ? FindWindowExA(combo, nullptr, "Edit", nullptr) : nullptr;
+    if (!name) name = combo ? combo : GetDlgItem(found.dialog, 0x480);
+    if (!name) continue;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG, 2000, &result);
+    PostMessageA(found.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(found.dialog, IDOK)));
+    return;
+  }
+}
+
 }  // namespace
 
 class SerialView : public Shell {
@@ -44,6 +104,17 @@ class SerialView : public Shell {
     Shell::SetUp();
     view = dynamic_cast<CVelManView*>(Pane(1));
     ASSERT_NE(nullptr, view);
+  }
+  void TearDown() override {
+    if (view && Pane(1) == view && view->Manager().IsConnectedComport()) view->Manager().StopTransfer();
+    Shell::TearDown();
+  }
+  // The file chosen and armed, as OnSelectFile leaves it; true when the library's ready line came.
+  bool Arm(const std::string& path) {
+    SetDlgItemTextA(view->m_hWnd, IDC_FILEPATH, path.c_str());
+    view->UpdateData(TRUE);
+    view->Manager().ReadyToTransfer(CVelManager::VELMAN_TRANS_SERIAL, path.c_str());
+    return PumpUntil([&] { return LastLineStarting(LogLines(view->m_hWnd), "N: Ready (") >= 0; }, 3000);
   }
   CVelManView* view = nullptr;
 };
@@ -174,4 +245,135 @@ TEST_F(SerialView, AfterSerialUsbSerialTheFirstCancelIsNotConfirmedByAStaleEvent
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(0u, lines.back().find("Canceled!!! ["));
   EXPECT_FALSE(CMainFrame::IsCloseGreyed(frame->m_hWnd));
+}
+
+// The library confirmed an earlier Cancel after the view had stopped waiting: the event is
+// still signalled when the next Cancel of the same view comes, and must not answer it.
+TEST_F(SerialView, ACancelIsNotConfirmedByTheEventAnEarlierLateConfirmationLeftSignalled) {
+  SetEvent(view->Manager().m_hCancelEvent);
+  SendMessageA(view->m_hWnd, WM_VELMAN_INPROCESS, 1, 0);
+  const DWORD start = GetTickCount();
+  SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CANCEL_TRANSFER, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(view->m_hWnd, IDC_CANCEL_TRANSFER)));
+  EXPECT_GE(GetTickCount() - start, 900u);
+  const std::vector<std::string> lines = LogLines(view->m_hWnd);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(0u, lines.back().find("Canceled!!! ["));
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(view->Manager().m_hCancelEvent, 0));
+}
+
+TEST_F(SerialView, ALineWiderThanTheLogCanBeScrolledToInFullAndResetNarrowsTheLogAgain) {
+  HWND hList = GetDlgItem(view->m_hWnd, IDC_LOG);
+  const char* refusal = "Image file is invalid: a section runs past the end of the image.";
+  Notify(view->m_hWnd, refusal, 1);
+  const std::string line = LogLines(view->m_hWnd).back();
+  HDC dc = GetDC(hList);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(hList, WM_GETFONT, 0, 0)));
+  SIZE size = {};
+  GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(hList, dc);
+  RECT client;
+  GetClientRect(hList, &client);
+  ASSERT_GT(size.cx, client.right);  // the line is wider than the list
+  const LRESULT extent = SendMessageA(hList, LB_GETHORIZONTALEXTENT, 0, 0);
+  EXPECT_GE(extent, size.cx);
+  // A shorter line later keeps the extent the long one needs.
+  Notify(view->m_hWnd, "short", 0);
+  EXPECT_EQ(extent, SendMessageA(hList, LB_GETHORIZONTALEXTENT, 0, 0));
+
+  SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_RESET, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(view->m_hWnd, IDC_RESET)));
+  EXPECT_EQ(0, SendMessageA(hList, LB_GETHORIZONTALEXTENT, 0, 0));
+}
+
+// The person clicks "USB" just as the box's READY arrives: the library answers it while the
+// closing view stops the transfer, and its "busy" must not lock the frame for good.
+TEST_F(SerialView, AViewClosedWhileTheBoxsReadyIsAnsweredLeavesTheFrameUnlocked) {
+  TempFile image("closing-view.img", std::vector<unsigned char>(2048, 0x5A));
+  SerialPeer box(2);
+  ASSERT_TRUE(box.IsOpen());
+  ASSERT_TRUE(Arm(image.path()));
+  box.WriteByte(0x22);  // SYNC: the library loads the image, echoes and moves to 115200 baud
+  ASSERT_TRUE(PumpUntil([&] { return view->TotalSize() != 0; }, 3000));
+  ASSERT_TRUE(PumpUntil([&] { return LastLineStarting(LogLines(view->m_hWnd), "N: Initialize COM Port [1, 115200]") >= 0; },
+                        3000));
+  PumpFor(400);  // the library's pause after reopening the port
+  box.Purge();
+  box.WriteByte(0x05);  // READY
+  // The reader takes it and waits in its first notification, which this thread, not
+  // pumping, leaves pending: it arrives during the closing view's stop. (Waiting for it this
+  // way leaves it new to the queue, as a message that came while a click was handled.)
+  ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), MsgWaitForMultipleObjects(0, nullptr, FALSE, 3000, QS_SENDMESSAGE));
+
+  frame->SwitchMode(CMainFrame::kUsbMode);
+  EXPECT_EQ("CVelManUSBView", ClassOf(Pane(1)));
+  view = nullptr;
+  EXPECT_FALSE(CMainFrame::IsCloseGreyed(frame->m_hWnd));
+  EXPECT_FALSE(frame->m_pTopView->m_bLocked);
+  CWnd* left = Pane(0);
+  ASSERT_NE(nullptr, left);
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(left->m_hWnd, 1000)));
+}
+
+// The library restarts timer 10 after every byte of the box; it fires after 120 s of silence.
+// Busy, that is a box gone quiet mid-download: the view says so, stops, is idle and arms the
+// same file again. Idle (armed, waiting for the box), it only stops the timer.
+TEST_F(SerialView, TheSilenceTimerWhileBusyEndsTheDownloadInWordsAndArmsTheFileAgainWhileIdleItOnlyStops) {
+  const std::string silence =
+      "No data from STB for 120 s: download stopped. Check the cable and the STB's power, then restart the STB. [";
+  TempFile image("silent-box.img", std::vector<unsigned char>(2048, 0x5A));
+  const struct {
+    const char* name;
+    bool busy;
+    bool lineAndRearm;
+  } cases[] = {{"busy", true, true}, {"idle", false, false}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(Arm(image.path())) << c.name;
+    if (c.busy) SendMessageA(view->m_hWnd, WM_VELMAN_INPROCESS, 1, 0);
+    const size_t before = LogLines(view->m_hWnd).size();
+    SendMessageA(view->m_hWnd, WM_TIMER, CVelManView::kSilenceTimer, 0);
+    PumpFor(100);
+    const std::vector<std::string> lines = LogLines(view->m_hWnd);
+    const int said = LastLineStarting(lines, silence);
+    ExpectIdle(frame, view->m_hWnd, c.name);
+    EXPECT_TRUE(view->Manager().IsConnectedComport()) << c.name;
+    EXPECT_EQ(image.path(), view->FilePath()) << c.name;
+    if (!c.lineAndRearm) {
+      EXPECT_EQ(before, lines.size()) << c.name;
+      continue;
+    }
+    ASSERT_GE(said, static_cast<int>(before)) << c.name;
+    // Armed again: the library reports the port opened and the file ready after the line.
+    EXPECT_GT(LastLineStarting(lines, "N: Ready ("), said) << c.name;
+    EXPECT_EQ(1, std::count_if(lines.begin() + before, lines.end(),
+                               [&](const std::string& l) { return StartsWith(l, silence); }))
+        << c.name;
+  }
+}
+
+// The library reports a lost port with a line of its own and "idle" with the port closed:
+// the view is idle at once, and picking the file again opens the port and arms.
+TEST_F(SerialView, ALostPortLeavesTheViewIdleAndPickingTheFileAgainArms) {
+  TempFile image("lost-port.img", std::vector<unsigned char>(2048, 0x5A));
+  ASSERT_TRUE(Arm(image.path()));
+  SendMessageA(view->m_hWnd, WM_VELMAN_INPROCESS, 1, 0);
+  ASSERT_TRUE(CMainFrame::IsCloseGreyed(frame->m_hWnd));
+
+  view->Manager().StopTransfer();  // the port is gone
+  Notify(view->m_hWnd, "Lost COM1 (error 5): check the cable or the USB-serial adapter.", 1);
+  SendMessageA(view->m_hWnd, WM_VELMAN_INPROCESS, 0, 0);
+  ExpectIdle(frame, view->m_hWnd, "after the lost port");
+  std::vector<std::string> lines = LogLines(view->m_hWnd);
+  const int lost = LastLineStarting(lines, "E: Lost COM1 (error 5): check the cable or the USB-serial adapter. [");
+  ASSERT_GE(lost, 0);
+  EXPECT_FALSE(view->Manager().IsConnectedComport());
+
+  std::thread person(AnswerOpenDialog, image.path());
+  SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_SELECT_FILE, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(view->m_hWnd, IDC_SELECT_FILE)));
+  person.join();
+  EXPECT_TRUE(PumpUntil([&] { return LastLineStarting(LogLines(view->m_hWnd), "N: Ready (") > lost; }, 3000));
+  EXPECT_TRUE(view->Manager().IsConnectedComport());
+  ExpectIdle(frame, view->m_hWnd, "armed again");
 }
