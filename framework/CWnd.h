@@ -93,9 +93,12 @@ class CWnd : public CCmdTarget {
   BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
   void UpdateWindow() { ::UpdateWindow(m_hWnd); }
   void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
+  BOOL RedrawWindow(const RECT* pRect, UINT nFlags) { return ::RedrawWindow(m_hWnd, pRect, nullptr, nFlags); }
   void InvalidateRect(const RECT* pRect, BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, pRect, bErase); }
   UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse) { return ::SetTimer(m_hWnd, nIDEvent, nElapse, nullptr); }
   BOOL KillTimer(UINT_PTR nIDEvent) { return ::KillTimer(m_hWnd, nIDEvent); }
+  // WM_SETREDRAW: FALSE stops the window repainting itself as it changes; TRUE lets it again.
+  void SetRedraw(BOOL bRedraw = TRUE) { ::SendMessageA(m_hWnd, WM_SETREDRAW, bRedraw, 0); }
   HMENU GetSystemMenu(BOOL bRevert) const { return ::GetSystemMenu(m_hWnd, bRevert); }
 
   // Makes sure a window class of the framework's procedure exists; returns its name.
