@@ -69,11 +69,15 @@ void CVelTopView::OnPaint() {
 }
 
 void CVelTopView::ClearHotSpotFrames() {
-  if (!m_hWnd) return;
+  // Nothing to repaint when no frame is up: the busy lock comes at the box's READY, when
+  // painting the banner would hold up the hand-shake.
+  if (!m_hWnd || !m_bFrameShown) return;
+  m_bFrameShown = false;
   for (const RECT& spot : kHotSpots) InvalidateRect(&spot, TRUE);
 }
 
 void CVelTopView::DrawHotSpotFrame(int i, BOOL bSunken) {
+  m_bFrameShown = true;
   CClientDC dc(this);
   const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
   const COLORREF light = GetSysColor(COLOR_BTNHILIGHT);

@@ -61,6 +61,7 @@ class CVelTopView : public CView {
 
  private:
   bool m_bTrackingLeave = false;  // a WM_MOUSELEAVE is asked for
+  bool m_bFrameShown = false;     // a frame was drawn on a hot spot and may still be there
 
  protected:
   enum class HotSpotEvent { kMove, kPress, kRelease };
