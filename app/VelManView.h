@@ -8,9 +8,13 @@
 // reports during that stop no longer turns the view or the frame busy or idle.
 // A box silent for 120 s while busy (the library's timer 10) ends the transfer in words
 // and arms the same file again.
+// While busy, the reader waits in its SendMessage for every notification and sends the
+// box's next header or block only after it: handlers then draw nothing that can wait (log
+// lines go to the list once a block is on the line, see AddLog).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "CBitmap.h"
 #include "CFormView.h"
@@ -30,6 +34,10 @@ class CVelManView : public CFormView {
   // Timers on the view's window: the library's 120 s silence timer, and the cancel timeout.
   static const UINT_PTR kSilenceTimer = 10;
   static const UINT_PTR kCancelTimer = 11;
+  // While busy, log lines reach the list with the next block sent, at the return to idle,
+  // or this long after they came, whichever is first (see AddLog).
+  static const UINT_PTR kLogTimer = 12;
+  static const UINT kLogDelayMs = 100;
   // The time text's rectangle (left, top, right, bottom).
   static const RECT kTimeRect;
   // The log line when the box stayed silent for 120 s during a download.
@@ -88,7 +96,10 @@ class CVelManView : public CFormView {
   void UpdateTimeDisplay(const char* text);
   // Stores the time text and mirrors it into the view's window text.
   void SetTimeText(const std::string& text);
+  // Stamps the line with the time now and adds it to the list, at once when idle.
   void AddLog(const char* text);
+  // Appends the lines still waiting to the list, selects the last and paints the list.
+  void FlushLog();
   void SetBusy(BOOL bBusy);
   // The library did not confirm a cancel in time: stop, log, re-arm the same file, beep.
   void CancelTimeout();
@@ -97,6 +108,7 @@ class CVelManView : public CFormView {
   void ArmTransfer();
 
   CListBox m_listLog;
+  std::vector<std::string> m_pendingLog;  // stamped lines not yet in the list
   unsigned long m_dwBaudRate = 0;
   int m_nDataBits = 8;
   int m_nPort = 0;
@@ -106,6 +118,9 @@ class CVelManView : public CFormView {
   CVelManager m_manager;
   volatile int m_nCancel = 0;
   DWORD m_dwTotalSize = 0;
+  static const uint32_t kNothingShown = 0xFFFFFFFFu;
+  static const uint32_t kDataHeaderSize = 64;  // what the library sends for a section's header
+  uint32_t m_dwShownSent = kNothingShown;  // the progress the bar and the time text show
   BOOL m_bBusy = FALSE;     // between the library's in-process 1 and the return to idle
   bool m_bClosing = false;  // the window is being destroyed
   CSkinButton m_btnConfig;  // 1026

@@ -5,6 +5,7 @@
 // COM2 plays the box): a view closed while the box's READY is answered, a box silent for
 // the library's 120 s timer, and a port lost mid-download.
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <regex>
 #include <string>
@@ -245,6 +246,77 @@ TEST_F(SerialView, AfterSerialUsbSerialTheFirstCancelIsNotConfirmedByAStaleEvent
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(0u, lines.back().find("Canceled!!! ["));
   EXPECT_FALSE(CMainFrame::IsCloseGreyed(frame->m_hWnd));
+}
+
+// While busy the library's reader waits for every notification before it answers the box,
+// so a line waits for the next block to be on the line, for the return to idle, or at most
+// a tenth of a second; whichever comes, the line is in the list once, stamped when it came.
+TEST_F(SerialView, LinesWhileBusyReachTheLogWithTheNextBlockAtIdleOrWithinATenthOfASecond) {
+  HWND hView = view->m_hWnd;
+  const struct {
+    const char* name;
+    std::function<void()> then;  // after the line came; the line is in the list afterwards
+  } cases[] = {
+      {"next block", [&] { Notify(hView, "1088l", 3); }},
+      {"back to idle", [&] { SendMessageA(hView, WM_VELMAN_INPROCESS, 0, 0); }},
+      {"nothing else", [&] {
+         const std::string line = "N: Received HEADER_REP from STB [";
+         PumpUntil([&] { return LastLineStarting(LogLines(hView), line) >= 0; }, 1000);
+       }},
+  };
+  for (const auto& c : cases) {
+    SendMessageA(hView, WM_COMMAND, MAKEWPARAM(IDC_RESET, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hView, IDC_RESET)));
+    SendMessageA(hView, WM_VELMAN_INPROCESS, 1, 0);
+    Notify(hView, "57644l", 4);
+    Notify(hView, "0l", 3);
+    Notify(hView, "Received HEADER_REP from STB", 0);
+    Notify(hView, "64l", 3);
+    c.then();
+    const std::vector<std::string> lines = LogLines(hView);
+    ASSERT_EQ(1u, lines.size()) << c.name;
+    EXPECT_EQ(0u, lines[0].find("N: Received HEADER_REP from STB [")) << c.name;
+    EXPECT_EQ(0, SendMessageA(GetDlgItem(hView, IDC_LOG), LB_GETCURSEL, 0, 0)) << c.name;
+    SendMessageA(hView, WM_VELMAN_INPROCESS, 0, 0);
+  }
+}
+
+// The library's reader paints whatever the view leaves to paint (UpdateWindow after each
+// notification) before it sends the box its header or block. While busy, only the event of
+// a block already on the line may leave something to paint: the bar that moved.
+TEST_F(SerialView, WhileBusyOnlyABlockOnTheLineLeavesSomethingToPaintForTheLibrarysReader) {
+  HWND hView = view->m_hWnd;
+  auto somethingToPaint = [&] {
+    std::vector<HWND> windows{hView};
+    EnumChildWindows(
+        hView, [](HWND h, LPARAM p) { return reinterpret_cast<std::vector<HWND>*>(p)->push_back(h), TRUE; },
+        reinterpret_cast<LPARAM>(&windows));
+    for (HWND h : windows)
+      if (IsWindowVisible(h) && GetUpdateRect(h, nullptr, FALSE)) return true;
+    return false;
+  };
+  SendMessageA(hView, WM_VELMAN_INPROCESS, 1, 0);
+  Notify(hView, "57600l", 4);
+  Notify(hView, "0l", 3);
+  Notify(hView, "1088l", 3);  // 1 %
+  const struct {
+    const char* name;
+    const char* text;
+    int kind;
+    bool paints;
+  } events[] = {
+      {"first byte of the next block request", "1088l", 3, false},
+      {"a line", "Received HEADER_REP from STB", 0, false},
+      {"a section header sent", "1152l", 3, false},  // 2 %
+      {"a block sent", "2176l", 3, true},
+  };
+  for (const auto& e : events) {
+    PumpFor(50);
+    ASSERT_FALSE(somethingToPaint()) << e.name;
+    Notify(hView, e.text, e.kind);
+    EXPECT_EQ(e.paints, somethingToPaint()) << e.name;
+  }
+  EXPECT_EQ(3, view->Progress().m_nPos);  // 2176 of 57600 bytes
+  EXPECT_EQ(0, LastLineStarting(LogLines(hView), "N: Received HEADER_REP from STB ["));
 }
 
 // The library confirmed an earlier Cancel after the view had stopped waiting: the event is
