@@ -13,6 +13,7 @@
 //
 //   stelvar_driver STEP...
 //     start                 start Stelvar.exe and find its serial view
+//     start-at EXE          the same with the program at EXE (an installed or unpacked copy)
 //     pick PATH             press the file button and choose PATH in the Open dialog
 //     watch [S]             follow a download to its completion box (pressed) and idle; S: timeout
 //     watch-quiet [S]       the same without reading the bar and the time text (for measurements)
@@ -102,8 +103,8 @@ class Driver {
     if (m_movedCursor) SetCursorPos(m_cursor.x, m_cursor.y);
   }
 
-  bool Start() {
-    std::string cmd = "\"" + BinDir() + "Stelvar.exe\"";
+  bool Start(const std::string& exe) {
+    std::string cmd = "\"" + exe + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
@@ -495,7 +496,9 @@ int main(int argc, char** argv) {
   while (ok && i < args.size()) {
     const std::string step = args[i++];
     if (step == "start") {
-      ok = d.Start();
+      ok = d.Start(BinDir() + "Stelvar.exe");
+    } else if (step == "start-at") {
+      ok = d.Start(next(""));
     } else if (step == "pick") {
       ok = d.Pick(next(""));
     } else if (step == "watch" || step == "watch-quiet") {
