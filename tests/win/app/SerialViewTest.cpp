@@ -190,27 +190,34 @@ TEST_F(SerialView, ResetEmptiesTheLogThePathAndTheTimeText) {
   EXPECT_EQ(0u, view->TotalSize());
 }
 
-// A cancel the library confirmed after the old view had stopped waiting leaves the shared
-// event signalled; the serial view made after a trip to USB mode must not take that as the
-// confirmation of its own first Cancel.
-TEST_F(SerialView, AfterSerialUsbSerialTheFirstCancelIsNotConfirmedByAStaleEvent) {
-  SetEvent(view->Manager().m_hCancelEvent);  // the late confirmation
-  frame->SwitchMode(CMainFrame::kUsbMode);
-  frame->SwitchMode(CMainFrame::kSerialMode);
-  auto* fresh = dynamic_cast<CVelManView*>(Pane(1));
-  ASSERT_NE(nullptr, fresh);
-  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(fresh->Manager().m_hCancelEvent, 0));
-
-  // Nothing answers this Cancel: after the second's wait it ends in "Canceled!!!".
-  SendMessageA(fresh->m_hWnd, WM_VELMAN_INPROCESS, 1, 0);
-  const DWORD start = GetTickCount();
-  SendMessageA(fresh->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CANCEL_TRANSFER, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(fresh->m_hWnd, IDC_CANCEL_TRANSFER)));
-  EXPECT_GE(GetTickCount() - start, 900u);
-  const std::vector<std::string> lines = LogLines(fresh->m_hWnd);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(0u, lines.back().find("Canceled!!! ["));
-  EXPECT_FALSE(CMainFrame::IsCloseGreyed(frame->m_hWnd));
+// A cancel the library confirmed after its view had stopped waiting leaves the cancel event
+// signalled. Neither the serial view made after a trip to USB mode nor the same view may
+// take that as the confirmation of its next Cancel: nothing answers it, so after the
+// second's wait it ends in "Canceled!!!".
+TEST_F(SerialView, ACancelIsNotConfirmedByTheEventALateConfirmationLeftSignalled) {
+  const struct {
+    const char* name;
+    bool newView;
+  } cases[] = {{"the view made after serial, USB, serial", true}, {"the same view", false}};
+  for (const auto& c : cases) {
+    SetEvent(view->Manager().m_hCancelEvent);  // the late confirmation
+    if (c.newView) {
+      frame->SwitchMode(CMainFrame::kUsbMode);
+      frame->SwitchMode(CMainFrame::kSerialMode);
+      view = dynamic_cast<CVelManView*>(Pane(1));
+      ASSERT_NE(nullptr, view);
+    }
+    SendMessageA(view->m_hWnd, WM_VELMAN_INPROCESS, 1, 0);
+    const DWORD start = GetTickCount();
+    SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CANCEL_TRANSFER, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(view->m_hWnd, IDC_CANCEL_TRANSFER)));
+    EXPECT_GE(GetTickCount() - start, 900u) << c.name;
+    const std::vector<std::string> lines = LogLines(view->m_hWnd);
+    ASSERT_FALSE(lines.empty()) << c.name;
+    EXPECT_TRUE(StartsWith(lines.back(), "Canceled!!! [")) << lines.back();
+    EXPECT_FALSE(CMainFrame::IsCloseGreyed(frame->m_hWnd)) << c.name;
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(view->Manager().m_hCancelEvent, 0)) << c.name;
+  }
 }
 
 // The library's reader paints whatever the view leaves to paint (UpdateWindow after each
@@ -255,25 +262,11 @@ TEST_F(SerialView, WhileBusyOnlyABlockOnTheLineLeavesSomethingToPaintForTheLibra
   EXPECT_TRUE(PumpUntil([&] { return LastLineStarting(LogLines(hView), "E: Header Error [") == 1; }, 1000));
 }
 
-// The library confirmed an earlier Cancel after the view had stopped waiting: the event is
-// still signalled when the next Cancel of the same view comes, and must not answer it.
-TEST_F(SerialView, ACancelIsNotConfirmedByTheEventAnEarlierLateConfirmationLeftSignalled) {
-  SetEvent(view->Manager().m_hCancelEvent);
-  SendMessageA(view->m_hWnd, WM_VELMAN_INPROCESS, 1, 0);
-  const DWORD start = GetTickCount();
-  SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CANCEL_TRANSFER, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(view->m_hWnd, IDC_CANCEL_TRANSFER)));
-  EXPECT_GE(GetTickCount() - start, 900u);
-  const std::vector<std::string> lines = LogLines(view->m_hWnd);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(0u, lines.back().find("Canceled!!! ["));
-  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(view->Manager().m_hCancelEvent, 0));
-}
-
+// A line wider than the list (the library's refusal texts are) can be scrolled to in full,
+// time stamp included; Reset empties the log and narrows it again.
 TEST_F(SerialView, ALineWiderThanTheLogCanBeScrolledToInFullAndResetNarrowsTheLogAgain) {
   HWND hList = GetDlgItem(view->m_hWnd, IDC_LOG);
-  const char* refusal = "Image file is invalid: a section runs past the end of the image.";
-  Notify(view->m_hWnd, refusal, 1);
+  Notify(view->m_hWnd, "Image file is invalid: a section runs past the end of the image.", 1);
   const std::string line = LogLines(view->m_hWnd).back();
   HDC dc = GetDC(hList);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(hList, WM_GETFONT, 0, 0)));
@@ -283,13 +276,11 @@ TEST_F(SerialView, ALineWiderThanTheLogCanBeScrolledToInFullAndResetNarrowsTheLo
   ReleaseDC(hList, dc);
   RECT client;
   GetClientRect(hList, &client);
-  ASSERT_GT(size.cx, client.right);  // the line is wider than the list
+  ASSERT_GT(size.cx, client.right);
   const LRESULT extent = SendMessageA(hList, LB_GETHORIZONTALEXTENT, 0, 0);
   EXPECT_GE(extent, size.cx);
-  // A shorter line later keeps the extent the long one needs.
-  Notify(view->m_hWnd, "short", 0);
+  Notify(view->m_hWnd, "short", 0);  // keeps the extent the long line needs
   EXPECT_EQ(extent, SendMessageA(hList, LB_GETHORIZONTALEXTENT, 0, 0));
-
   SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_RESET, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(view->m_hWnd, IDC_RESET)));
   EXPECT_EQ(0, SendMessageA(hList, LB_GETHORIZONTALEXTENT, 0, 0));

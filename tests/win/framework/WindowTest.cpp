@@ -365,20 +365,16 @@ class CDefaultingEdit : public CWnd {
     REFLECTED_CTLCOLOR(OnColor)
   END_MSG_MAP()
   HBRUSH OnColor(CDC*, UINT nCtlColor) {
-    if (depth > 0) {
-      nested = true;
-      return nullptr;
-    }
-    ++depth;
-    kinds.push_back(nCtlColor);
-    answers.push_back(reinterpret_cast<HBRUSH>(Default()));
-    --depth;
-    return answers.back();
+    if (asking) return nested = true, nullptr;
+    asking = true;
+    kind = nCtlColor;
+    answer = reinterpret_cast<HBRUSH>(Default());
+    asking = false;
+    return answer;
   }
-  int depth = 0;
-  bool nested = false;
-  std::vector<UINT> kinds;
-  std::vector<HBRUSH> answers;
+  bool asking = false, nested = false;
+  UINT kind = 99;
+  HBRUSH answer = nullptr;
 };
 
 }  // namespace
@@ -392,54 +388,42 @@ TEST(Default, InAReflectedHandlerGivesTheReflectedMessagesDefaultAnswerNotTheCon
   ASSERT_TRUE(edit.SubclassWindow(hEdit));
   ShowWindow(parent.m_hWnd, SW_SHOWNOACTIVATE);
   RedrawWindow(hEdit, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-  MessagePump().RunFor(50);
   EXPECT_FALSE(edit.nested);
-  ASSERT_FALSE(edit.kinds.empty());
+  ASSERT_NE(99u, edit.kind);
   // The answer is the system's own for that request: what DefWindowProc gives the edit.
   HDC hdc = GetDC(hEdit);
-  const UINT request = WM_CTLCOLORMSGBOX + edit.kinds.back();
-  const auto expected = reinterpret_cast<HBRUSH>(
-      DefWindowProcA(hEdit, request, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(hEdit)));
+  EXPECT_EQ(DefWindowProcA(hEdit, WM_CTLCOLORMSGBOX + edit.kind, reinterpret_cast<WPARAM>(hdc),
+                           reinterpret_cast<LPARAM>(hEdit)),
+            reinterpret_cast<LRESULT>(edit.answer));
   ReleaseDC(hEdit, hdc);
-  EXPECT_NE(nullptr, expected);
-  EXPECT_EQ(expected, edit.answers.back());
+  EXPECT_NE(nullptr, edit.answer);
   parent.DestroyWindow();
 }
 
 TEST(DrawingContext, AClientContextGivesItsWindowBackWithTheObjectsItHadSelected) {
   // A window with a context of its own keeps what is selected into it from one GetDC to the next.
-  WNDCLASSA wc{};
-  wc.style = CS_OWNDC;
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "OwnDcTestClass";
-  ASSERT_TRUE(RegisterClassA(&wc));
-  HWND hWnd = CreateWindowExA(0, "OwnDcTestClass", "own dc", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr,
-                              wc.hInstance, nullptr);
-  ASSERT_TRUE(hWnd);
   CWnd wnd;
-  ASSERT_TRUE(wnd.SubclassWindow(hWnd));
+  ASSERT_TRUE(wnd.CreateEx(0, CWnd::EnsureClassRegistered("Stelvar.OwnDcTest", CS_OWNDC, nullptr, nullptr),
+                           "own dc", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr));
   const struct {
     UINT type;
     int stock;
   } kinds[] = {{OBJ_FONT, ANSI_FIXED_FONT}, {OBJ_PEN, WHITE_PEN}, {OBJ_BRUSH, GRAY_BRUSH}};
   for (const auto& kind : kinds) {
-    HDC own = GetDC(hWnd);
+    HDC own = GetDC(wnd.m_hWnd);
     const HGDIOBJ original = GetCurrentObject(own, kind.type);
-    ReleaseDC(hWnd, own);
+    ReleaseDC(wnd.m_hWnd, own);
     {
       CClientDC dc(&wnd);
       ASSERT_EQ(own, dc.m_hDC);
       dc.SelectObject(GetStockObject(kind.stock));
       dc.SelectObject(GetStockObject(kind.stock));  // a second selection of the same kind
-      EXPECT_EQ(GetStockObject(kind.stock), GetCurrentObject(dc.m_hDC, kind.type)) << kind.type;
     }
-    own = GetDC(hWnd);
+    own = GetDC(wnd.m_hWnd);
     EXPECT_EQ(original, GetCurrentObject(own, kind.type)) << kind.type;
-    ReleaseDC(hWnd, own);
+    ReleaseDC(wnd.m_hWnd, own);
   }
   wnd.DestroyWindow();
-  UnregisterClassA("OwnDcTestClass", wc.hInstance);
 }
 
 namespace {
