@@ -317,12 +317,16 @@ void CVelManView::UpdateTimeDisplay(const char* text) {
   const CTransferTimeText::Update update = CTransferTimeText::Compute(sent, m_dwTotalSize, span.GetTotalDays());
   // Every byte of the box brings a progress event; the bar is repainted only when it moves.
   if (update.percent != m_wndProgress.m_nPos) m_wndProgress.SetPos(update.percent);
-  if (update.elapsed == 0) return;
-  SetTimeText(update.text);
-  if (update.elapsed % 60 != g_lastDrawnSecond) {
-    g_lastDrawnSecond = update.elapsed % 60;
-    InvalidateRect(&kTimeRect, TRUE);
+  if (update.elapsed != 0) {
+    SetTimeText(update.text);
+    if (update.elapsed % 60 != g_lastDrawnSecond) {
+      g_lastDrawnSecond = update.elapsed % 60;
+      InvalidateRect(&kTimeRect, TRUE);
+    }
   }
+  // Painted now, once: left to the reader's UpdateWindow, the bar was painted a second time
+  // by this thread's own loop, racing it.
+  UpdateWindow();
 }
 
 void CVelManView::ResetTimeDisplay() {
