@@ -42,6 +42,11 @@ void Notify(HWND hView, const char* text, int kind) {
   SendMessageA(hView, WM_VELMAN_EVENT, reinterpret_cast<WPARAM>(text), kind);
 }
 
+BOOL CALLBACK CollectWindow(HWND hWnd, LPARAM windows) {
+  reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hWnd);
+  return TRUE;
+}
+
 bool StartsWith(const std::string& line, const std::string& start) { return line.compare(0, start.size(), start) == 0; }
 
 // Index of the last line that starts with `start`, or -1.
@@ -228,9 +233,7 @@ TEST_F(SerialView, WhileBusyNothingIsLeftToPaintForTheLibrarysReader) {
   HWND hView = view->m_hWnd;
   auto somethingToPaint = [&] {
     std::vector<HWND> windows{hView};
-    EnumChildWindows(
-        hView, [](HWND h, LPARAM p) { return reinterpret_cast<std::vector<HWND>*>(p)->push_back(h), TRUE; },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumChildWindows(hView, CollectWindow, reinterpret_cast<LPARAM>(&windows));
     for (HWND h : windows)
       if (IsWindowVisible(h) && GetUpdateRect(h, nullptr, FALSE)) return true;
     return false;
