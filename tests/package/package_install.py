@@ -190,12 +190,15 @@ class PackageInstall(unittest.TestCase):
             subprocess.run(["import", "-window", "root", "-display", self.wine.env["DISPLAY"], shot], timeout=30)
         self.assertIn("RESULT ok", out)
         self.assertEqual(windows_path(image), self.last_file())
-        for program, args, expected in [("velflash.exe", ["--help"], 0), ("velflash.exe", [], 2),
-                                        ("velinspect.exe", [], 2)]:
+        for program, args, expected, says in [
+                ("velflash.exe", ["--help"], 0, "usage: velflash"), ("velflash.exe", [], 2, "usage: velflash"),
+                ("velinspect.exe", [], 2, "usage: velinspect"),
+                ("velflash.exe", ["--version"], 0, "velflash " + VERSION),
+                ("velinspect.exe", ["--version"], 0, "velinspect " + VERSION)]:
             with self.subTest(program=program, args=args):
                 status, out = self.wine.run([installed + "\\" + program] + args, timeout=60, check=False)
                 self.assertEqual(expected, status)
-                self.assertIn("usage: " + program[:-4], out)
+                self.assertIn(says, out)
         self.mark("started from the install folder")
 
         # A newer package replaces it: one entry, its files (the stand-ins are gone too).
