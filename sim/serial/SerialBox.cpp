@@ -140,11 +140,11 @@ BoxTime CSerialBox::NextEventTime() const {
 
 std::vector<uint8_t> CSerialBox::TakeOutput(BoxTime now) {
   Advance(now);
-  std::vector<uint8_t> out;
-  while (!m_output.empty() && m_output.front().done <= now) {
-    out.push_back(m_output.front().byte);
-    m_output.pop_front();
-  }
+  size_t count = 0;
+  while (count < m_output.size() && m_output[count].done <= now) ++count;
+  std::vector<uint8_t> out(count);
+  for (size_t i = 0; i < count; ++i) out[i] = m_output[i].byte;
+  m_output.pop_front(count);
   return out;
 }
 

@@ -21,7 +21,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -30,6 +29,7 @@
 #include "BoxSettings.h"
 #include "BoxTime.h"
 #include "BoxDownloadResult.h"
+#include "BoxFifo.h"
 #include "BoxLineTiming.h"
 #include "BoxReceivedImage.h"
 
@@ -119,8 +119,8 @@ class CSerialBox {
   SBoxSettings m_settings;
   CBoxCrc32 m_crc;
   CBoxLineTiming m_rx, m_tx, m_rxTail;
-  std::deque<SPending> m_input;
-  std::deque<SOutput> m_output;
+  CBoxFifo<SPending> m_input;
+  CBoxFifo<SOutput> m_output;
   size_t m_overrun = 0;
   BoxTime m_inputDone = 0;  // when the last pending byte will have arrived
   BoxTime m_now;
