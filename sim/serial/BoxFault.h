@@ -15,6 +15,8 @@ struct SBoxFault {
     kBabble,       // sends a stream of random bytes from the point on
     kSwapRequest,  // sends the block request at the point (a block point) as n, 0x69
     kWrongEcho,    // echoes `code` instead of the function code (point: echo)
+    kRestart,      // restarts at the point, as a box that loses power: nothing more of this download, the
+                   // line back at 9600 baud, and after `durationMs` (its start-up time) a new one with SYNC
   };
 
   Kind kind = kErrorReport;
@@ -23,7 +25,8 @@ struct SBoxFault {
   bool codeGiven = false;          // wrong echo: false = the received code with bit 7 flipped
   std::vector<uint8_t> bytes;      // garbage: these bytes, or when empty...
   uint32_t randomCount = 0;        // ...this many random bytes
-  uint32_t durationMs = 0;         // silence or babble: how long, 0 = for good; then the box starts over
+  uint32_t durationMs = 0;         // silence or babble: how long, 0 = for good; then the box starts over;
+                                   // restart: the time from the point to the new SYNC
   int download = 1;                // the download (from 1) it applies to; 0 = every download
 
   // Faults after which the download may legitimately fail (all but the swapped request, which the PC

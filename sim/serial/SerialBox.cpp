@@ -557,6 +557,13 @@ bool CSerialBox::Emit(SBoxPoint::Kind here, std::vector<uint8_t> bytes, const st
         m_breakingFault = fault.Describe();
         StartFault(fault);
         return false;
+      case SBoxFault::kRestart:
+        Log(SBoxLogEntry::kEvent, fault.Describe() + ": instead of " + what + ", as asked");
+        m_breakingFault.clear();
+        EndDownload(SBoxDownloadResult::kInterrupted, fault.Describe() + " instead of " + what + ", as asked");
+        SetLineRate(9600);
+        StartDownload(m_now + BoxTime(fault.durationMs) * kBoxMs);
+        return false;
     }
   }
   Send(bytes);

@@ -14,7 +14,8 @@
 //   0x57 "Checksum check"          CRC of the 1024 data bytes differs from the block's last 4 bytes
 //   0x59 "Header communication"    data header missing or shorter than 64 bytes when its time is up
 //   0x5A "Data communication"      no byte of a requested block arrived in time
-// After a completed download the box returns to 9600 baud and starts the next one.
+// After a completed download the box returns to 9600 baud and starts the next one; so does a box that
+// restarts (as asked), after its start-up time.
 //
 // No OS calls, sleeps or threads: the caller feeds what arrived from the PC with its arrival time, takes
 // what the box has sent by a given time, and calls again at NextEventTime(). Time never goes backwards.

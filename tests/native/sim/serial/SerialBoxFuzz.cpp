@@ -86,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.syncIntervalMs = 20 + in.Byte() * 4;
   settings.reopenDelayMs = in.Byte() * 4;
   settings.maxPayload = 1u << 16;
-  uint8_t faultKind = in.Byte() % 7;
-  if (faultKind < 6) {
+  uint8_t faultKind = in.Byte() % 8;
+  if (faultKind <= SBoxFault::kRestart) {
     SBoxFault fault;
     fault.kind = SBoxFault::Kind(faultKind);
     fault.point = {SBoxPoint::Kind(in.Byte() % 8), 1 + in.Byte() % 20};

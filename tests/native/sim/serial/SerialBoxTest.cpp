@@ -282,6 +282,27 @@ TEST(SerialBoxFault, SilenceForGoodOrForAWhile) {
   EXPECT_EQ("silent as asked", stop.box.Activity());
 }
 
+TEST(SerialBoxFault, RestartMidDownloadStartsOverAt9600AfterItsBootTime) {
+  std::vector<uint8_t> image = MakeImage({{SSection::kProgram, 5000}});
+  SBoxSettings settings = Settings(image);
+  settings.faults = {Fault(SBoxFault::kRestart, "after-block:2", 0, 700)};
+  CBoxLoop loop(settings, image);
+  ASSERT_TRUE(loop.Run(60 * 1000 * kBoxMs, [&] { return loop.box.Results().size() == 1; }));
+  const SBoxDownloadResult first = loop.box.Results()[0];
+  EXPECT_EQ(SBoxDownloadResult::kInterrupted, first.outcome);
+  EXPECT_EQ("restart at after-block:2 (up again after 700 ms) instead of DATA_HEADER for block 3 (3 of section 1), "
+            "as asked",
+            first.reason);
+  EXPECT_EQ(2048u, first.payloadBytes);
+  EXPECT_EQ(9600u, loop.box.LineRate());
+  // Nothing more of the download: the next byte is SYNC, 700 ms later, at 9600 baud (1042 us a byte).
+  const size_t heard = loop.pc.all.size();
+  ASSERT_TRUE(loop.Run(loop.now + 10 * 1000 * kBoxMs, [&] { return loop.pc.all.size() > heard; }));
+  EXPECT_EQ(0x22, loop.pc.all.back());
+  EXPECT_EQ(first.end + 700 * kBoxMs + 1042, loop.now);
+  EXPECT_EQ(2, loop.box.Download());
+}
+
 TEST(SerialBoxFault, ErrorReportsAtChosenPoints) {
   std::vector<uint8_t> image = MakeImage({{SSection::kProgram, 5000}});
   // Block requests the PC saw in both downloads (the second has 5), an error report in its place included.
