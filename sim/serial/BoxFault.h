@@ -26,7 +26,7 @@ struct SBoxFault {
   std::vector<uint8_t> bytes;      // garbage: these bytes, or when empty...
   uint32_t randomCount = 0;        // ...this many random bytes
   uint32_t durationMs = 0;         // silence or babble: how long, 0 = for good; then the box starts over;
-                                   // restart: the time from the point to the new SYNC
+                                   // restart: the time from the point to the new SYNC (at least 1 ms)
   int download = 1;                // the download (from 1) it applies to; 0 = every download
 
   // Faults after which the download may legitimately fail (all but the swapped request, which the PC

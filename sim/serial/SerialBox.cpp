@@ -562,7 +562,8 @@ bool CSerialBox::Emit(SBoxPoint::Kind here, std::vector<uint8_t> bytes, const st
         m_breakingFault.clear();
         EndDownload(SBoxDownloadResult::kInterrupted, fault.Describe() + " instead of " + what + ", as asked");
         SetLineRate(9600);
-        StartDownload(m_now + BoxTime(fault.durationMs) * kBoxMs);
+        // Up again no sooner than 1 ms: a box restarting at SYNC in every download would otherwise spin.
+        StartDownload(m_now + BoxTime(std::max<uint32_t>(fault.durationMs, 1)) * kBoxMs);
         return false;
     }
   }

@@ -301,6 +301,15 @@ TEST(SerialBoxFault, RestartMidDownloadStartsOverAt9600AfterItsBootTime) {
   EXPECT_EQ(0x22, loop.pc.all.back());
   EXPECT_EQ(first.end + 700 * kBoxMs + 1042, loop.now);
   EXPECT_EQ(2, loop.box.Download());
+
+  // Restarting at SYNC in every download with no start-up time still lets time pass: one a millisecond.
+  SBoxSettings every = Settings(image);
+  every.faults = {Fault(SBoxFault::kRestart, "sync", 0, 0)};
+  every.faults[0].download = 0;
+  CSerialBox box(every, 0);
+  EXPECT_TRUE(box.TakeOutput(100 * kBoxMs).empty());
+  EXPECT_GT(box.NextEventTime(), 100 * kBoxMs);
+  EXPECT_EQ(101u, box.Results().size());
 }
 
 TEST(SerialBoxFault, ErrorReportsAtChosenPoints) {
