@@ -108,7 +108,8 @@ class CSerialBox {
   bool Emit(SBoxPoint::Kind here, std::vector<uint8_t> bytes, const std::string& what);
   bool Matches(const SBoxFault& fault, SBoxPoint::Kind here) const;
   void StartFault(const SBoxFault& fault);
-  BoxTime Send(const std::vector<uint8_t>& bytes);
+  // Queues `bytes` to leave the box from `from` on (not before now).
+  BoxTime Send(const std::vector<uint8_t>& bytes, BoxTime from = 0);
   void SendBabble();
   std::vector<uint8_t> RandomBytes(size_t count);
 
@@ -153,6 +154,7 @@ class CSerialBox {
   std::vector<bool> m_fired;
   std::string m_breakingFault;  // the misbehaviour that may have ended this download
   BoxTime m_faultEnd = kBoxNever;
+  BoxTime m_emitAt = 0;  // when the bytes of the last emitted point start to leave (later after a pause)
   size_t m_babbled = 0;
 
   // Stray bytes are logged as one line per run.

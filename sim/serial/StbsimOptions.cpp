@@ -73,6 +73,7 @@ const char* CStbsimOptions::Usage() {
          "  --stop-after K         go silent after block K (--silent-at after-block:K)\n"
          "  --babble POINT         send a stream of random bytes at the line rate from POINT on\n"
          "  --fault-time MS        end a silence or babble after MS ms and start over (default 0: never)\n"
+         "  --pause MS@POINT       wait MS ms before what POINT sends, then go on (a slow box)\n"
          "  --restart POINT        restart at POINT as a box that loses power: nothing more of this download,\n"
          "                         the line back at 9600 baud, a new download with SYNC after the boot time\n"
          "  --boot-time MS         from a restart to the new SYNC (default 1000)\n"
@@ -183,6 +184,14 @@ bool CStbsimOptions::Parse(const std::vector<std::string>& args, std::string& er
       std::string code;
       fault.kind = SBoxFault::kErrorReport;
       if (!AtPoint(value, code, fault.point) || !HexByte(code, fault.code)) return bad("CODE@POINT, CODE in hex");
+      box.faults.push_back(fault);
+    } else if (name == "--pause") {
+      if (!take()) return false;
+      std::string ms;
+      fault.kind = SBoxFault::kPause;
+      if (!AtPoint(value, ms, fault.point) || !Number(ms, 3600 * 1000, number) || number == 0)
+        return bad("MS@POINT, MS from 1 to an hour");
+      fault.durationMs = uint32_t(number);
       box.faults.push_back(fault);
     } else if (name == "--garbage") {
       if (!take()) return false;

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.syncIntervalMs = 20 + in.Byte() * 4;
   settings.reopenDelayMs = in.Byte() * 4;
   settings.maxPayload = 1u << 16;
-  uint8_t faultKind = in.Byte() % 8;
+  uint8_t faultKind = in.Byte() % 9;
   if (faultKind <= SBoxFault::kRestart) {
     SBoxFault fault;
     fault.kind = SBoxFault::Kind(faultKind);

@@ -312,6 +312,27 @@ TEST(SerialBoxFault, RestartMidDownloadStartsOverAt9600AfterItsBootTime) {
   EXPECT_EQ(101u, box.Results().size());
 }
 
+TEST(SerialBoxFault, APauseDelaysWhatThePointSendsAndTheDownloadStillCompletes) {
+  std::vector<uint8_t> image = MakeImage({{SSection::kProgram, 5000}});
+  // At each point the box waits 2.5 s, longer than its own repeat periods and the PC's reply time,
+  // yet nothing repeats early and nothing times out: the waits count from when the byte has left.
+  for (const char* point : {"sync", "ready", "func", "header:1", "after-block:2", "header:2"}) {
+    SCOPED_TRACE(point);
+    SBoxSettings settings = Settings(image);
+    CBoxLoop plain(settings, image);
+    ASSERT_TRUE(plain.RunDownloads(1));
+    settings.faults = {Fault(SBoxFault::kPause, point, 0, 2500)};
+    CBoxLoop slow(settings, image);
+    ASSERT_TRUE(slow.RunDownloads(1));
+    EXPECT_TRUE(slow.box.Results()[0].Good()) << slow.box.Results()[0].reason;
+    // 2.5 s later, give or take a byte time (the pause counts from the decision to send, not from
+    // the end of a byte still leaving before it).
+    EXPECT_NEAR(double(plain.box.Results()[0].end + 2500 * kBoxMs), double(slow.box.Results()[0].end), 1042.0);
+    EXPECT_EQ(plain.pc.all, slow.pc.all);
+    EXPECT_TRUE(slow.Logged("after a pause of 2500 ms as asked"));
+  }
+}
+
 TEST(SerialBoxFault, ErrorReportsAtChosenPoints) {
   std::vector<uint8_t> image = MakeImage({{SSection::kProgram, 5000}});
   // Block requests the PC saw in both downloads (the second has 5), an error report in its place included.

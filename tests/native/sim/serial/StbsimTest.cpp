@@ -45,6 +45,9 @@ TEST(StbsimOptions, ReadsMisbehavioursIntoFaults) {
   CStbsimOptions r;
   ASSERT_TRUE(Parse({"--restart", "block:3", "--fault-time", "250"}, r, error)) << error;
   EXPECT_EQ("restart at block:3 (up again after 1000 ms)", r.box.faults.at(0).Describe());
+  CStbsimOptions p;
+  ASSERT_TRUE(Parse({"--pause", "2500@header:1"}, p, error)) << error;
+  EXPECT_EQ("pause of 2500 ms at header:1", p.box.faults.at(0).Describe());
   CStbsimOptions r40;
   ASSERT_TRUE(Parse({"--boot-time=40", "--restart", "after-block:2"}, r40, error)) << error;
   EXPECT_EQ("restart at after-block:2 (up again after 40 ms)", r40.box.faults.at(0).Describe());
@@ -68,6 +71,8 @@ TEST(StbsimOptions, RejectsBadInputWithAReason) {
       {{"--pace=1"}, "--pace takes no value"},
       {{"--wrong-echo", "zz"}, "a hex byte or flip"},
       {{"--restart", "block"}, "bad value for --restart: \"block\" (a point)"},
+      {{"--pause", "0@sync"}, "MS@POINT"},
+      {{"--pause", "500"}, "MS@POINT"},
       {{"--boot-time", "-5"}, "milliseconds"},
       {{"--frobnicate"}, "unknown option \"--frobnicate\""},
   };
