@@ -494,7 +494,9 @@ class Driver {
 //   mark                  later log steps see only the lines added after this point
 //   new-log               print the lines added since the mark
 //   wait-new-log TEXT [S] until a line added since the mark starts with TEXT ("found T LINE")
-//   wait-usable [S]       until the view is idle and Close is enabled ("usable T")
+//   wait-usable [S]       until the view is idle and Close is enabled ("usable T": when the view
+//                         was seen idle, its caption then showing Close enabled)
+//   close-face            "close-face enabled|greyed N": the caption's close button (N dark pixels)
 //   tick10                post the silence timer's tick (WM_TIMER 10) to the view, as the window
 //                         system does after the library's 120 s without a byte
 //   mode serial|usb       press and release the banner's hot spot, as a person's click does
@@ -533,9 +535,17 @@ class CMatrixSteps {
            m_d.Fail(("no new log line " + text).c_str());
       if (ok) Out("found %.3f %s", Now(), found.c_str());
     } else if (step == "wait-usable") {
-      ok = WaitFor([&] { return m_d.Idle() && std::string(m_d.CloseState()) == "enabled"; }, seconds(30), 10) ||
+      // Idle first (cheap to read), then the caption's close button (which needs the full shape).
+      int dark = 0;
+      double at = 0;
+      ok = WaitFor(
+               [&] {
+                 at = Now();
+                 return m_d.Idle() && std::string(CloseFace(dark)) == "enabled";
+               },
+               seconds(30), 10) ||
            m_d.Fail("not usable");
-      if (ok) Out("usable %.3f", Now());
+      if (ok) Out("usable %.3f", at);
     } else if (step == "tick10") {
       PostMessageA(m_d.m_view, WM_TIMER, 10, 0);
       Out("ticked %.3f", Now());
