@@ -13,6 +13,7 @@
 //
 //   stelvar_driver STEP...
 //     start                 start Stelvar.exe and find its serial view
+//     start-at EXE          the same with the program at EXE (an installed or unpacked copy)
 //     pick PATH             press the file button and choose PATH in the Open dialog
 //     watch [S]             follow a download to its completion box (pressed) and idle; S: timeout
 //     watch-quiet [S]       the same without reading the bar and the time text (for measurements)
@@ -102,8 +103,8 @@ class Driver {
     if (m_movedCursor) SetCursorPos(m_cursor.x, m_cursor.y);
   }
 
-  bool Start() {
-    std::string cmd = "\"" + BinDir() + "Stelvar.exe\"";
+  bool Start(const std::string& exe) {
+    std::string cmd = "\"" + exe + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
@@ -116,8 +117,9 @@ class Driver {
             30, 20))
       return Fail("no main window");
     WaitForInputIdle(m_pi.hProcess, 20000);
-    // The pointer away from the window, so no button shows its hover face; put back at the end.
-    m_movedCursor = GetCursorPos(&m_cursor) != FALSE;
+    // The pointer away from the window, so no button shows its hover face; put back at the end
+    // (where it was before the first start).
+    if (!m_movedCursor) m_movedCursor = GetCursorPos(&m_cursor) != FALSE;
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     if (!FindView(10)) return false;
     // Shown and laid out; give the first paint time to reach the screen.
@@ -693,7 +695,9 @@ int main(int argc, char** argv) {
       serving = true;
       CMatrixSteps::PrintClock();
     } else if (step == "start") {
-      ok = d.Start();
+      ok = d.Start(BinDir() + "Stelvar.exe");
+    } else if (step == "start-at") {
+      ok = d.Start(next(""));
     } else if (step == "pick") {
       ok = d.Pick(next(""));
     } else if (step == "watch" || step == "watch-quiet") {
