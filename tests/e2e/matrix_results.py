@@ -23,6 +23,7 @@ class MatrixResults:
 
     def __init__(self, build_tree, name):
         self.file = results_file(build_tree, name)
+        self.order = []
         os.makedirs(os.path.dirname(self.file), exist_ok=True)
 
     def rows(self):
@@ -32,7 +33,8 @@ class MatrixResults:
             return [json.loads(line) for line in f if line.strip()]
 
     def keep_only(self, cells):
-        """Drops the rows of cells the table no longer has."""
+        """Drops the rows of cells the table (a list of ids) no longer has and puts the others in its order."""
+        self.order = list(cells)
         self._write([r for r in self.rows() if r.get("cell") in cells])
 
     def put(self, row):
@@ -40,7 +42,7 @@ class MatrixResults:
         if missing:
             raise ValueError("row without %s" % ", ".join(missing))
         rows = self.rows()
-        # A cell run again keeps its place in the file.
+        # A cell run again keeps its place.
         for i, r in enumerate(rows):
             if r.get("cell") == row["cell"]:
                 rows[i] = row
@@ -50,6 +52,7 @@ class MatrixResults:
         self._write(rows)
 
     def _write(self, rows):
+        rows = sorted(rows, key=lambda r: self.order.index(r["cell"]) if r["cell"] in self.order else len(self.order))
         tmp = self.file + ".part"
         with open(tmp, "w") as f:
             for r in rows:

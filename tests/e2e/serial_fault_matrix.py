@@ -54,28 +54,36 @@ IMAGE = images.one_anal_section(seed=11)
 
 
 class Cell:
-    def __init__(self, cell, fault, phase, expected, bound, run, **params):
-        self.cell, self.fault, self.phase, self.expected, self.bound = cell, fault, phase, expected, bound
+    """One row: `reads` is what the person must read, `end` the end state and what it is timed from."""
+
+    def __init__(self, cell, fault, phase, reads, end, bound, run, **params):
+        self.cell, self.fault, self.phase, self.bound = cell, fault, phase, bound
+        self.expected = reads + "; " + end
         self.run, self.params = run, params
 
 
 def error_cell(cell, code, point, phase, where):
     text = ERRORS[code]
     return Cell(cell, "error report 0x%02X %s" % (code, where), phase,
-                "\"E: %s\" within 1 s; the box starts over and that download completes; idle, Close enabled" % text,
+                "\"E: %s\" within 1 s of the report" % text,
+                "the box starts over and that download completes; idle, Close enabled (timed from the report)",
                 12, "box_retries", box=["--error", "%02x@%s" % (code, point)] + REPLY, line="E: " + text)
 
 
 def silence_cell(cell, point, phase, where, busy):
     return Cell(cell, "the box falls silent %s" % where, phase,
-                "%s while silent; at the 120 s tick a line in words, idle, Close enabled, the same file armed "
-                "again; the next download completes" % ("busy (Cancel offered)" if busy else "idle"),
+                "a line in words at the 120 s tick (%s until then)" % ("busy, Cancel offered" if busy else "idle"),
+                "idle, Close enabled, the same file armed again (timed from the tick); the next download completes",
                 2, "silence_tick", box=["--silent-at", point], busy=busy)
 
 
-def person_cell(cell, action, phase, expected, bound, pause, run="person", **params):
-    return Cell(cell, action, phase, expected, bound, run, pause=pause, action=action, **params)
-
+CANCELED = "idle, Close enabled (timed from the click); the box's next download completes"
+PICK_AGAIN = "idle, Close enabled (timed from the click); the file picked again, the download completes"
+GOES_ON = "the download goes on and completes; idle, Close enabled (timed from the click)"
+LOST = "\"E: Lost COM1 (error N): check the cable or the USB-serial adapter.\""
+LOST_END = ("idle, Close enabled, the port closed (timed from the pull); the cable back and the file picked again, "
+            "the download completes")
+NOBODY = "idle, Close enabled, the box's next download completes, nobody acting (timed from %s)"
 
 CELLS = [
     error_cell("err-sync", 0x52, "sync", "SYNC", "instead of SYNC"),
@@ -84,76 +92,69 @@ CELLS = [
     error_cell("err-header", 0x54, "header:1", "header", "instead of the first header request"),
     error_cell("err-data", 0x57, "block:4", "mid-data", "instead of the request for block 4 of 14"),
     error_cell("err-end", 0x53, "header:2", "end record", "instead of the request for the end record"),
-    Cell("sil-sync", "the box stays silent (not switched on)", "SYNC",
-         "\"N: Ready (box.img)\", idle, Close enabled, waiting; the box switched on later: the download completes",
-         3, "silence_before_sync"),
+    Cell("sil-sync", "the box stays silent (not switched on)", "SYNC", "\"N: Ready (box.img)\"",
+         "idle, Close enabled, waiting for the box (timed from the file's choice); the box switched on later, its "
+         "download completes", 3, "silence_before_sync"),
     silence_cell("sil-ready", "ready", "READY", "after the baud code (no READY)", False),
     silence_cell("sil-func", "func", "FUNC", "after READY_ACK (no FUNC)", True),
     silence_cell("sil-header", "header:1", "header", "instead of the first header request", True),
     silence_cell("sil-data", "after-block:3", "mid-data", "after block 3 of 14", True),
     silence_cell("sil-end", "header:2", "end record", "instead of the request for the end record", True),
     Cell("babble", "the box babbles random bytes for 2 s after block 3, then starts over", "mid-data",
-         "\"E:\" lines while it babbles; then idle, Close enabled, and the box's next download completes, "
-         "with nobody acting", 15, "box_recovers", box=["--babble", "after-block:3", "--fault-time", "2000"],
-         start="babble at"),
+         "\"E:\" lines while it babbles", NOBODY % "the first random byte", 15, "box_recovers",
+         box=["--babble", "after-block:3", "--fault-time", "2000"], start="babble at"),
     Cell("restart", "the box restarts after block 3 (up again at 9600 baud with SYNC 1 s later)", "mid-data",
-         "a line in words, idle, Close enabled, and the box's next download completes, with nobody acting", 15,
-         "box_recovers", box=["--restart", "after-block:3", "--boot-time", "1000"], start="restart at"),
-    Cell("babble-cancel", "the box babbles for 2 s after block 3, then starts over; the person cancels 1 s later",
-         "mid-data", "\"E:\" lines; Cancel: idle within 2 s, Close enabled; the box's next download completes",
-         2, "box_then_cancel", box=["--babble", "after-block:3", "--fault-time", "2000"], start="babble at",
-         cancel_after=3.0),
-    Cell("restart-cancel", "the box restarts after block 3; the person cancels 3 s later", "mid-data",
-         "\"E:\" lines; Cancel: idle within 2 s, Close enabled; the box's next download completes", 2,
-         "box_then_cancel", box=["--restart", "after-block:3", "--boot-time", "1000"], start="restart at",
-         cancel_after=3.0),
-    Cell("lost-data", "the cable is pulled after block 3 (COM1 vanishes)", "mid-data",
-         "\"E: Lost COM1 (error N): check the cable or the USB-serial adapter.\", idle, Close enabled, the port "
-         "closed; cable back, the file picked again: the download completes", 5, "cable_pulled",
-         box=["--stop-after", "3"], at=r"silence at after-block:3"),
-    Cell("lost-armed", "the cable is pulled while a file is armed (COM1 vanishes)", "SYNC",
-         "\"E: Lost COM1 (error N): check the cable or the USB-serial adapter.\", idle, Close enabled, the port "
-         "closed; cable back, the file picked again: the download completes", 5, "cable_pulled",
-         box=["--silent"], at=r"silence at sync"),
-    person_cell("cancel-header", "Cancel while the box takes 4 s to ask for the first header", "header",
-                "\"Canceled!!!\" after the 1 s wait, the same file armed again, idle, Close enabled; the box's "
-                "next download completes", 2, "header:1"),
-    person_cell("cancel-data", "Cancel while the box takes 4 s to ask for block 4", "mid-data",
-                "\"Canceled!!!\" after the 1 s wait, the same file armed again, idle, Close enabled; the box's "
-                "next download completes", 2, "after-block:3"),
-    person_cell("cancel-talking", "Cancel while the data flows (at 30 %)", "mid-data",
-                "\"N: Canceled...\" at the box's next byte, idle, Close enabled; the box's next download "
-                "completes", 2, None),
-    person_cell("reset-armed", "Reset with a file armed, before the box starts", "SYNC",
-                "the list, the file name and the time emptied, idle, Close enabled; the file picked again: the "
-                "download completes", 1, "sync"),
-    person_cell("reset-handshake", "Reset after the baud switch, before READY", "READY",
-                "the list, the file name and the time emptied, idle, Close enabled; the file picked again: the "
-                "download completes", 1, "ready"),
-    person_cell("mode-armed", "USB, then Serial, with a file armed", "SYNC",
-                "a new serial view, idle, Close enabled; the file picked again: the download completes", 3, "sync"),
-    person_cell("mode-handshake", "USB, then Serial, after the baud switch", "READY",
-                "a new serial view, idle, Close enabled; the file picked again: the download completes", 3, "ready"),
-    person_cell("mode-header", "USB while the box takes 4 s to ask for the first header", "header",
-                "nothing: the hot spots are locked, the download goes on and completes; idle, Close enabled", 12,
-                "header:1"),
-    person_cell("mode-talking", "USB while the data flows (at 30 %)", "mid-data",
-                "nothing: the hot spots are locked, the download goes on and completes; idle, Close enabled", 12,
-                None),
-    person_cell("close-armed", "Close with a file armed", "SYNC",
-                "the program ends; started again, the file picked: the download completes", 5, "sync"),
-    person_cell("close-handshake", "Close after the baud switch, before READY", "READY",
-                "the program ends; started again, the file picked: the download completes", 5, "ready"),
-    person_cell("close-header", "Close while the box takes 4 s to ask for the first header", "header",
-                "nothing: Close is greyed, the download goes on and completes; idle, Close enabled", 12, "header:1"),
-    person_cell("close-talking", "Close while the data flows (at 30 %)", "mid-data",
-                "nothing: Close is greyed, the download goes on and completes; idle, Close enabled", 12, None),
+         "a line in words", NOBODY % "the restart", 15, "box_recovers",
+         box=["--restart", "after-block:3", "--boot-time", "1000"], start="restart at"),
+    Cell("babble-cancel", "the box babbles for 2 s after block 3, then starts over; Cancel 1 s later", "mid-data",
+         "\"E:\" lines, then \"N: Canceled...\" or \"Canceled!!!\"", CANCELED, 2, "box_then_cancel",
+         box=["--babble", "after-block:3", "--fault-time", "2000"], start="babble at", cancel_after=3.0),
+    Cell("restart-cancel", "the box restarts after block 3; Cancel 3 s later", "mid-data",
+         "\"E:\" lines, then \"N: Canceled...\" or \"Canceled!!!\"", CANCELED, 2, "box_then_cancel",
+         box=["--restart", "after-block:3", "--boot-time", "1000"], start="restart at", cancel_after=3.0),
+    Cell("lost-data", "the cable is pulled after block 3 (COM1 vanishes)", "mid-data", LOST, LOST_END, 5,
+         "cable_pulled", box=["--stop-after", "3"], at=r"silence at after-block:3"),
+    Cell("lost-armed", "the cable is pulled while a file is armed (COM1 vanishes)", "SYNC", LOST, LOST_END, 5,
+         "cable_pulled", box=["--silent"], at=r"silence at sync"),
+    Cell("cancel-header", "Cancel while the box takes 4 s to ask for the first header", "header",
+         "\"Canceled!!!\" after the 1 s wait, \"N: Ready (box.img)\" again", CANCELED, 2, "person",
+         pause="header:1"),
+    Cell("cancel-data", "Cancel while the box takes 4 s to ask for block 4", "mid-data",
+         "\"Canceled!!!\" after the 1 s wait, \"N: Ready (box.img)\" again", CANCELED, 2, "person",
+         pause="after-block:3"),
+    Cell("cancel-talking", "Cancel while the data flows (at 30 %)", "mid-data", "\"N: Canceled...\"", CANCELED, 2,
+         "person", pause=None),
+    Cell("reset-armed", "Reset with a file armed, before the box starts", "SYNC",
+         "the list emptied but for the port's closing lines, no file name, the time at zero", PICK_AGAIN, 1,
+         "person", pause="sync"),
+    Cell("reset-handshake", "Reset after the baud switch, before READY", "READY",
+         "the list emptied but for the port's closing lines, no file name, the time at zero", PICK_AGAIN, 1,
+         "person", pause="ready"),
+    Cell("mode-armed", "USB, then Serial, with a file armed", "SYNC", "a new serial view without a file",
+         PICK_AGAIN.replace("the click", "the Serial click"), 3, "person", pause="sync"),
+    Cell("mode-handshake", "USB, then Serial, after the baud switch", "READY", "a new serial view without a file",
+         PICK_AGAIN.replace("the click", "the Serial click"), 3, "person", pause="ready"),
+    Cell("mode-header", "USB while the box takes 4 s to ask for the first header", "header",
+         "nothing changes: the hot spots are locked", GOES_ON, 12, "person", pause="header:1"),
+    Cell("mode-talking", "USB while the data flows (at 30 %)", "mid-data", "nothing changes: the hot spots are locked",
+         GOES_ON, 12, "person", pause=None),
+    Cell("close-armed", "Close with a file armed", "SYNC", "the window goes",
+         "the program has ended (timed from Close); started again and the file picked, the download completes", 5,
+         "person", pause="sync"),
+    Cell("close-handshake", "Close after the baud switch, before READY", "READY", "the window goes",
+         "the program has ended (timed from Close); started again and the file picked, the download completes", 5,
+         "person", pause="ready"),
+    Cell("close-header", "Close while the box takes 4 s to ask for the first header", "header",
+         "nothing changes: Close is greyed", GOES_ON.replace("the click", "Close"), 12, "person", pause="header:1"),
+    Cell("close-talking", "Close while the data flows (at 30 %)", "mid-data", "nothing changes: Close is greyed",
+         GOES_ON.replace("the click", "Close"), 12, "person", pause=None),
 ]
 
 SLOW_CELLS = [
     Cell("sil-data-120s", "the box falls silent after block 3 of 14 (the real 120 s timer)", "mid-data",
-         "busy while silent; 120 s after the last byte a line in words, idle, Close enabled, the same file armed "
-         "again; the next download completes", 125, "silence_real", box=["--silent-at", "after-block:3"]),
+         "a line in words 120 s after the last byte (busy, Cancel offered, until then)",
+         "idle, Close enabled, the same file armed again (timed from the last byte); the next download completes",
+         125, "silence_real", box=["--silent-at", "after-block:3"]),
 ]
 
 
@@ -180,7 +181,7 @@ class SerialMatrix(BoxTestCase):
         self.image_path = self.image(IMAGE)
         self.win_path = windows_path(self.image_path)
         self.results = MatrixResults(BUILD_TREE, "serial")
-        self.results.keep_only({c.cell for c in CELLS + SLOW_CELLS})
+        self.results.keep_only([c.cell for c in CELLS + SLOW_CELLS])
         self.window = None
         self.box = None
         self.reports = 0
