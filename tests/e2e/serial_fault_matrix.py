@@ -36,8 +36,9 @@ from serial_matrix_parts import DRIVER, Box, Cable, Window
 
 BUILD_TREE = os.path.dirname(os.path.abspath(HARNESS))
 
-# What the view shows when the box has been silent for 120 s: a line in words.
-SILENCE_LINE = re.compile(r"(?i)silen|no byte|not answer|120 s")
+# What the view shows when the box has been silent for 120 s during a download.
+SILENCE_WORDS = "No data from STB for 120 s: download stopped. Check the cable and the STB's power, then restart the STB."
+SILENCE_LINE = re.compile(r"^(?:[NEU]: )?" + re.escape(SILENCE_WORDS) + r" \[")
 LOST_LINE = "E: Lost COM1 (error "
 LOST_WORDS = re.compile(r"^E: Lost COM1 \(error \d+\): check the cable or the USB-serial adapter\. \[")
 READY_LINE = "N: Ready (box.img)"
@@ -70,11 +71,11 @@ def error_cell(cell, code, point, phase, where):
                 12, "box_retries", box=["--error", "%02x@%s" % (code, point)] + REPLY, line="E: " + text)
 
 
-def silence_cell(cell, point, phase, where, busy):
+def silence_cell(cell, point, phase, where):
     return Cell(cell, "the box falls silent %s" % where, phase,
-                "a line in words at the 120 s tick (%s until then)" % ("busy, Cancel offered" if busy else "idle"),
+                "\"%s\" at the 120 s tick (busy, Cancel offered, until then)" % SILENCE_WORDS,
                 "idle, Close enabled, the same file armed again (timed from the tick); the next download completes",
-                2, "silence_tick", box=["--silent-at", point], busy=busy)
+                2, "silence_tick", box=["--silent-at", point])
 
 
 CANCELED = "idle, Close enabled (timed from the click); the box's next download completes"
@@ -95,11 +96,14 @@ CELLS = [
     Cell("sil-sync", "the box stays silent (not switched on)", "SYNC", "\"N: Ready (box.img)\"",
          "idle, Close enabled, waiting for the box (timed from the file's choice); the box switched on later, its "
          "download completes", 3, "silence_before_sync"),
-    silence_cell("sil-ready", "ready", "READY", "after the baud code (no READY)", False),
-    silence_cell("sil-func", "func", "FUNC", "after READY_ACK (no FUNC)", True),
-    silence_cell("sil-header", "header:1", "header", "instead of the first header request", True),
-    silence_cell("sil-data", "after-block:3", "mid-data", "after block 3 of 14", True),
-    silence_cell("sil-end", "header:2", "end record", "instead of the request for the end record", True),
+    Cell("sil-ready", "the box falls silent after the baud code (no READY)", "READY",
+         "nothing new: the download has not begun (idle, the file armed), also at the 120 s tick",
+         "idle, Close enabled; the box back (SYNC again), its download completes (timed from its return)", 10,
+         "silence_idle", box=["--silent-at", "ready"]),
+    silence_cell("sil-func", "func", "FUNC", "after READY_ACK (no FUNC)"),
+    silence_cell("sil-header", "header:1", "header", "instead of the first header request"),
+    silence_cell("sil-data", "after-block:3", "mid-data", "after block 3 of 14"),
+    silence_cell("sil-end", "header:2", "end record", "instead of the request for the end record"),
     Cell("babble", "the box babbles random bytes for 2 s after block 3, then starts over", "mid-data",
          "\"E:\" lines while it babbles", NOBODY % "the first random byte", 15, "box_recovers",
          box=["--babble", "after-block:3", "--fault-time", "2000"], start="babble at"),
@@ -152,7 +156,7 @@ CELLS = [
 
 SLOW_CELLS = [
     Cell("sil-data-120s", "the box falls silent after block 3 of 14 (the real 120 s timer)", "mid-data",
-         "a line in words 120 s after the last byte (busy, Cancel offered, until then)",
+         "\"%s\" 120 s after the last byte (busy, Cancel offered, until then)" % SILENCE_WORDS,
          "idle, Close enabled, the same file armed again (timed from the last byte); the next download completes",
          125, "silence_real", box=["--silent-at", "after-block:3"]),
 ]
@@ -262,6 +266,7 @@ class SerialMatrix(BoxTestCase):
         """Unix time at which the program was idle with Close enabled, or None."""
         r = self.window.do("wait-usable", seconds)
         outcome.need(r.ok, "not idle with Close enabled within %s s" % seconds)
+        self.last_usable = r.time("usable")
         return self.window.wall(r.time("usable")) if r.ok else None
 
     def new_log(self):
@@ -318,7 +323,7 @@ class SerialMatrix(BoxTestCase):
         self.start_box(cell.params["box"], timeout=300)
         if not outcome.need(self.box.wait(r"silence at .* from here", 20), "the box did not fall silent"):
             return
-        self.silence_tick_state(cell, outcome, cell.params["busy"])
+        self.silence_tick_state(cell, outcome, True)
         w.do("mark")
         tick = w.wall(w.do("tick10").time("ticked"))
         self.silence_end(outcome, tick)
@@ -338,6 +343,25 @@ class SerialMatrix(BoxTestCase):
         if end:
             self.next_download(outcome, pick_again=False)
         return end
+
+    def cell_silence_idle(self, cell, outcome):
+        """Silent before the download began: nothing to end, the file stays armed for the box's return."""
+        w = self.window
+        self.pick(outcome)
+        self.start_box(cell.params["box"], timeout=300)
+        if not outcome.need(self.box.wait(r"silence at .* from here", 20), "the box did not fall silent"):
+            return
+        self.silence_tick_state(cell, outcome, False)
+        w.do("mark")
+        w.do("tick10")
+        time.sleep(0.5)
+        outcome.need(self.usable(outcome, 5), "not usable after the tick")
+        self.box.stop()
+        self.box = None
+        back = time.time()
+        self.next_download(outcome, pick_again=False)
+        if not outcome.problems:
+            outcome.measured = self.window.wall(self.last_usable) - back
 
     def cell_silence_real(self, cell, outcome):
         self.pick(outcome)
