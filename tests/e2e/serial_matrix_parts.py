@@ -145,14 +145,17 @@ class Box:
         if f is not None:
             f.close()
 
+    # A line of the exchange ("  1234.567 #1 box> ..."), not the report's head or verdict.
+    EXCHANGE = re.compile(r"^\s*\d+\.\d+ #\d+ ")
+
     def wait(self, pattern, timeout, after=0.0):
-        """Unix time of the first report line from `after` on that matches pattern; None when none
-        came within timeout (or the box ended without one)."""
+        """Unix time of the first line of the exchange from `after` on that matches pattern; None when
+        none came within timeout (or the box ended without one)."""
         rx, end = re.compile(pattern), time.time() + timeout
         while True:
             ended = self._proc.poll() is not None
             for at, line in list(self.seen):
-                if at >= after and rx.search(line):
+                if at >= after and self.EXCHANGE.match(line) and rx.search(line):
                     return at
             if time.time() > end or (ended and not self._tail.is_alive()):
                 return None
@@ -162,7 +165,7 @@ class Box:
 
     def count(self, pattern):
         rx = re.compile(pattern)
-        return sum(1 for _, line in list(self.seen) if rx.search(line))
+        return sum(1 for _, line in list(self.seen) if self.EXCHANGE.match(line) and rx.search(line))
 
     def running(self):
         return self._proc.poll() is None
