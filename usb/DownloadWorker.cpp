@@ -22,6 +22,9 @@ const char* const kFlashNoStatusText = "Settop reports no flash progress. Try ag
 const char* const kEraseStalledText = "Settop has stopped erasing the flash. Try again.";
 const char* const kWriteStalledText = "Settop has stopped writing the flash. Try again.";
 const char* const kEndOfDataTimeoutText = "Settop did not confirm the end of data within 10 s.";
+const char* const kUnansweredText = "Settop did not answer within 10 s. Try again.";
+const char* const kNoDataTakenText = "Settop took no data within 10 s. Try again.";
+const char* const kBoxGoneText = "Settop is not connected. Check the USB cable.";
 
 namespace {
 
@@ -44,10 +47,29 @@ const char* const kWriteFailedText = "Writing PIPE03 failed!";
 // Flash phases of the reply to request 1139.
 enum : int { kPhaseComplete = 0, kPhaseErase = 1, kPhaseWrite = 2, kPhaseError = 3 };
 
-bool AnnounceWrite(IUsbTransport& t, UsbHandle device, uint32_t request, uint32_t count) {
+// One device call of the worker under the call watch; unanswered tells whether it failed
+// because its bound aborted it.
+template <typename Call>
+bool Watched(DownloadJob& job, UsbHandle handle, DeviceCall kind, bool* unanswered, Call call) {
+  job.callWatch.Begin(handle, kind);
+  const bool ok = call();
+  const bool aborted = job.callWatch.End();
+  *unanswered = !ok && aborted;
+  return ok;
+}
+
+// Request 4 for the next count bytes; on failure the lines that say so.
+bool AnnounceWrite(DownloadJob& job, IUsbDownloadView& view, UsbHandle device, uint32_t request, uint32_t count) {
   StbTransferDescriptor d = MakeTransferDescriptor(static_cast<uint16_t>(count));
   uint32_t returned = 0;
-  return t.WriteRequest(device, request, kTransferDescriptorLength, d.bytes, &returned);
+  bool unanswered = false;
+  if (Watched(job, device, DeviceCall::kAnnounce, &unanswered, [&] {
+        return job.transport.WriteRequest(device, request, kTransferDescriptorLength, d.bytes, &returned);
+      }))
+    return true;
+  view.AddMessage(kRequestFailedText);
+  if (unanswered) view.AddMessage(kUnansweredText);
+  return false;
 }
 
 // Replies in a row without progress after which the worker gives up on this phase, and
@@ -69,7 +91,8 @@ unsigned int NoProgressLimit(int phase, const char** text) {
 // Polls the flash status every 200 ms until the box reports completion or an error, the
 // request fails, or a bound is reached: erase and write may sit on one percentage for a
 // long time, a phase without a meaning never progresses, and the whole has a limit too.
-void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
+// True when the request failed.
+bool FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
   IUsbTransport& t = job.transport;
   int tracker = 1;
   unsigned char previous[2] = {0, 0};
@@ -78,10 +101,13 @@ void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
     // A reply the driver does not fill reads as an unknown phase, never as complete.
     unsigned char reply[2] = {0x7F, 0};
     uint32_t got = 0;
-    if (!t.ReadRequest(device, STB_REQ_FLASH_STATUS, kFlashReplyLength, reply, &got)) {
+    bool unanswered = false;
+    if (!Watched(job, device, DeviceCall::kFlashStatus, &unanswered,
+                 [&] { return t.ReadRequest(device, STB_REQ_FLASH_STATUS, kFlashReplyLength, reply, &got); })) {
       job.running = 0;
       view.AddMessage("Failed communication Settop.");
-      return;
+      if (unanswered) view.AddMessage(kUnansweredText);
+      return true;
     }
     int phase = static_cast<signed char>(reply[0]);
     int value = static_cast<signed char>(reply[1]);
@@ -112,7 +138,7 @@ void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
         break;
     }
     job.host.Pause(kFlashPollMs, nullptr);
-    if (tracker == 0) return;
+    if (tracker == 0) return false;
 
     const char* stalledText = nullptr;
     unsigned int limit = NoProgressLimit(phase, &stalledText);
@@ -125,7 +151,7 @@ void FollowFlash(DownloadJob& job, IUsbDownloadView& view, UsbHandle device) {
     if (still >= limit || polls >= kFlashMaxPolls) {
       job.running = 0;
       view.AddMessage(still >= limit ? stalledText : kFlashStalledText);
-      return;
+      return false;
     }
   }
 }
@@ -154,8 +180,11 @@ int StartDownload(DownloadJob& job, IUsbDownloadView& view, const char* imagePat
 
   view.SetBarPos(UsbProgressBar::kDownload, 0);
   view.SetBarText(UsbProgressBar::kDownload, "Downloading");
-  if (job.running == 1) return 0;  // a worker is still active; the header went all the same
+  // A worker is still active, or holds the job while its flag is 0 (opening, or waiting
+  // for the end of data): the header went all the same, the job stays that worker's.
+  if (job.running == 1 || job.busy == 1) return 0;
 
+  job.busy = 1;
   g_downloadKind = DOWNLOAD_KIND_PROGRAM;
   g_expectedSize = size;
   job.imageSize = size;
@@ -164,6 +193,8 @@ int StartDownload(DownloadJob& job, IUsbDownloadView& view, const char* imagePat
   job.imagePath = imagePath;
   return 1;
 }
+
+void EndDownloadJob(DownloadJob& job) { job.busy = 0; }
 
 uint32_t DownloadWorker(DownloadJob* job) {
   job->running = 0;
@@ -205,21 +236,26 @@ uint32_t DownloadWorker(DownloadJob* job) {
   uint32_t total = 0;
   uint32_t percent = 0;
   uint32_t lastWritten = 0;
+  bool callFailed = false;  // a request or write to the box failed
 
   for (;;) {
     uint32_t n = 0;
     if (!host.ReadImage(file, buffer, kDownloadChunkSize, &n) || n > kDownloadChunkSize) n = 0;
     uint32_t sent = 0;
-    if (!AnnounceWrite(t, device, dataRequest, n)) {
-      view.AddMessage(kRequestFailedText);
+    if (!AnnounceWrite(*job, view, device, dataRequest, n)) {
       job->running = 0;
+      callFailed = true;
     } else {
       for (;;) {
         uint32_t written = 0;
-        if (!t.WritePipe(pipe, buffer + sent, n - sent, &written)) {
+        bool unanswered = false;
+        if (!Watched(*job, pipe, DeviceCall::kPipeWrite, &unanswered,
+                     [&] { return t.WritePipe(pipe, buffer + sent, n - sent, &written); })) {
           t.ResetPipe(pipe);
           view.AddMessage(kWriteFailedText);
+          if (unanswered) view.AddMessage(kNoDataTakenText);
           job->running = 0;
+          callFailed = true;
           break;
         }
         if (written > n - sent) written = n - sent;  // never count more than was offered
@@ -234,11 +270,12 @@ uint32_t DownloadWorker(DownloadJob* job) {
           t.ResetPipe(pipe);
           view.AddMessage(kWriteFailedText);
           job->running = 0;
+          callFailed = true;
           break;
         }
-        if (!AnnounceWrite(t, device, dataRequest, n - sent)) {
-          view.AddMessage(kRequestFailedText);
+        if (!AnnounceWrite(*job, view, device, dataRequest, n - sent)) {
           job->running = 0;
+          callFailed = true;
           break;
         }
       }
@@ -256,7 +293,7 @@ uint32_t DownloadWorker(DownloadJob* job) {
       // view that started it all the same costs nothing.
       if (!host.StartThread([endOfData] { EndOfDataThread(endOfData.get()); })) endOfData->Run();
     }
-    FollowFlash(*job, view, device);
+    callFailed = FollowFlash(*job, view, device);
   } else {
     view.SetBarPos(UsbProgressBar::kDownload, 0);
   }
@@ -265,6 +302,14 @@ uint32_t DownloadWorker(DownloadJob* job) {
   t.Close(pipe);
   job->running = 0;
   host.CloseImage(file);
+  if (callFailed) {
+    // Say so when the cause is a box that has gone (unplugged, or its cable pulled).
+    const UsbHandle probe = t.OpenStbDevice(nullptr);
+    if (probe == kInvalidUsbHandle)
+      view.AddMessage(kBoxGoneText);
+    else
+      t.Close(probe);
+  }
   if (endOfData) {
     // The view may go once it has WM_USB_DOWNLOAD_DONE. An end-of-data thread that is
     // still blocked in request 7 after the bound is cut off the view first; it holds its

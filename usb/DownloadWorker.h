@@ -28,6 +28,12 @@ extern const char* const kFlashNoStatusText;
 extern const char* const kEraseStalledText;
 extern const char* const kWriteStalledText;
 extern const char* const kEndOfDataTimeoutText;
+// Added after a call's own failure line when the call bound (DeviceCallWatch.h) ended it:
+// requests 4 and 1139, and the PIPE03 write.
+extern const char* const kUnansweredText;
+extern const char* const kNoDataTakenText;
+// Added after a failed request or write when the box cannot be found any more.
+extern const char* const kBoxGoneText;
 
 // Text of a phase-3 error code, or null for codes without one (0, above 10, negative).
 const char* FlashErrorText(int code);
@@ -35,9 +41,14 @@ const char* FlashErrorText(int code);
 uint32_t DownloadPercent(uint32_t total, uint32_t imageSize);
 
 // Run by the Download command while the image file is open: sends the header for the
-// file at imagePath of length size and arms the job. 1 when the header was accepted and
-// the job is armed, 0 otherwise (an empty image is refused before the header).
+// file at imagePath of length size and arms the job, which is then busy. 1 when the
+// header was accepted and the job is armed, 0 otherwise (an empty image is refused
+// before the header; a job that a worker still holds after it).
 int StartDownload(DownloadJob& job, IUsbDownloadView& view, const char* imagePath, uint32_t size);
+
+// The view's answer to WM_USB_DOWNLOAD_DONE, and its way back when no worker could be
+// started: the job may take the next download.
+void EndDownloadJob(DownloadJob& job);
 
 // The worker thread's procedure; returns the bytes written to the data pipe.
 uint32_t DownloadWorker(DownloadJob* job);

@@ -40,13 +40,61 @@ class CEndOfDataStep::Relay : public IUsbDownloadView {
   CEndOfDataStep& m_step;
 };
 
+// The transport as request 7 uses it: the device handle is published while it is open,
+// and a step already detached sends nothing.
+class CEndOfDataStep::Link : public IUsbTransport {
+ public:
+  explicit Link(CEndOfDataStep& step) : m_step(step), m_t(step.m_transport) {}
+  UsbHandle OpenStbDevice(UsbOpenFailure* why) override {
+    const UsbHandle h = m_t.OpenStbDevice(why);
+    std::lock_guard<std::mutex> lock(m_step.m_lock);
+    m_step.m_device = h;
+    return h;
+  }
+  UsbHandle OpenStbPipe(const char* pipeName, UsbOpenFailure* why) override { return m_t.OpenStbPipe(pipeName, why); }
+  void Close(UsbHandle handle) override {
+    {
+      std::lock_guard<std::mutex> lock(m_step.m_lock);
+      if (handle == m_step.m_device) m_step.m_device = kInvalidUsbHandle;
+    }
+    m_t.Close(handle);
+  }
+  bool WriteRequest(UsbHandle device, uint32_t request, uint32_t length, const void* data,
+                    uint32_t* bytesReturned) override {
+    {
+      std::lock_guard<std::mutex> lock(m_step.m_lock);
+      if (!m_step.m_view) {  // the worker has given up on it: too late to tell the box
+        if (bytesReturned) *bytesReturned = 0;
+        return false;
+      }
+    }
+    return m_t.WriteRequest(device, request, length, data, bytesReturned);
+  }
+  bool ReadRequest(UsbHandle device, uint32_t request, uint32_t length, void* data, uint32_t* bytesReturned) override {
+    return m_t.ReadRequest(device, request, length, data, bytesReturned);
+  }
+  void ResetPipe(UsbHandle pipe) override { m_t.ResetPipe(pipe); }
+  bool ReadPipe(UsbHandle pipe, void* buffer, uint32_t length, uint32_t* got) override {
+    return m_t.ReadPipe(pipe, buffer, length, got);
+  }
+  bool WritePipe(UsbHandle pipe, const void* data, uint32_t length, uint32_t* written) override {
+    return m_t.WritePipe(pipe, data, length, written);
+  }
+  void AbortTransfer(UsbHandle handle) override { m_t.AbortTransfer(handle); }
+
+ private:
+  CEndOfDataStep& m_step;
+  IUsbTransport& m_t;
+};
+
 CEndOfDataStep::CEndOfDataStep(IUsbTransport& transport, IUsbDownloadView& view)
     : m_transport(transport), m_view(&view) {}
 
 void CEndOfDataStep::Run() {
   if (m_started.exchange(true)) return;
   Relay relay(*this);
-  SendStbCommand(m_transport, relay, STB_REQ_END_OF_DATA, 0, nullptr);
+  Link link(*this);
+  SendStbCommand(link, relay, STB_REQ_END_OF_DATA, 0, nullptr);
   // Sent and marked finished under the lock: the worker either sees the step finished or
   // detaches it before the view hears anything more.
   std::lock_guard<std::mutex> lock(m_lock);
@@ -62,5 +110,6 @@ bool CEndOfDataStep::Finished() const {
 bool CEndOfDataStep::Detach() {
   std::lock_guard<std::mutex> lock(m_lock);
   m_view = nullptr;
+  if (!m_finished && m_device != kInvalidUsbHandle) m_transport.AbortTransfer(m_device);
   return m_finished;
 }

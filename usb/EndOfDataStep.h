@@ -3,16 +3,19 @@
 // Ownership: shared (std::shared_ptr) by the job and every thread started on it, so a
 // thread still blocked in request 7 after the worker gave up touches nothing freed. It
 // reaches the view only while attached and under its lock; Detach waits for a call into
-// the view in progress and cuts off the rest, after which the view may go. It never
-// touches the job. The transport is lent and outlives every thread (the Win32 one is
-// never destroyed).
+// the view in progress and cuts off the rest, after which the view may go. Detach also
+// aborts a request 7 still in progress (the device handle is published under the lock
+// while open), so a box that never answers it keeps neither the thread nor its handle,
+// and a request 7 not yet sent is never sent. It never touches the job. The transport
+// is lent and outlives every thread (the Win32 one is never destroyed).
 #pragma once
 
 #include <atomic>
 #include <mutex>
 
+#include "UsbTransport.h"
+
 class IUsbDownloadView;
-class IUsbTransport;
 
 class CEndOfDataStep {
  public:
@@ -26,15 +29,18 @@ class CEndOfDataStep {
   bool Started() const { return m_started; }
   // WM_USB_END_SENT has been handled (or skipped after Detach).
   bool Finished() const;
-  // Cuts the step off the view; true when it had finished already.
+  // Cuts the step off the view and aborts request 7 if it is still in progress; true
+  // when the step had finished already.
   bool Detach();
 
  private:
   class Relay;
+  class Link;
 
   IUsbTransport& m_transport;
   std::atomic<bool> m_started{false};
   mutable std::mutex m_lock;
   IUsbDownloadView* m_view;  // under m_lock; null once detached
   bool m_finished = false;   // under m_lock
+  UsbHandle m_device = kInvalidUsbHandle;  // under m_lock: request 7's device handle while open
 };

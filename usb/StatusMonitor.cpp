@@ -50,7 +50,8 @@ void EvaluateStatusRecord(const unsigned char* record, IUsbThreadHost& host) {
 uint32_t StatusMonitor(StatusParams* params) {
   StatusParams& p = *params;
   IUsbTransport& t = p.transport;
-  p.running = 1;
+  // The running flag is the starter's to set: a stop that came before this thread first
+  // ran stays a stop.
   p.readBuffer = new (std::nothrow) unsigned char[p.readLength + 16];
   if (!p.readBuffer) {
     p.running = 0;

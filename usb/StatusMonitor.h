@@ -10,8 +10,8 @@ constexpr unsigned int kStatusCycleMs = 2000;
 constexpr std::size_t kMinStatusRecord = 8;
 extern const char* const kProgramDownloadErrorText;
 
-// The thread procedure; returns 0. Runs until the running flag is cleared or the
-// firmware request fails.
+// The thread procedure; returns 0. Its starter sets the running flag to 1 before the
+// thread starts; it runs until the flag is cleared or the firmware request fails.
 uint32_t StatusMonitor(StatusParams* params);
 
 // What one status record (count big-endian in bytes 0-3, result in byte 4) does to the

@@ -24,7 +24,7 @@ struct StatusParams {
 
   void* threadHandle = nullptr;           // stored by the starter; waited on when the view goes
   IUsbDownloadView* view = nullptr;       // owner of the block; the thread never calls it
-  std::atomic<unsigned char> running{0};  // the thread goes on while it is 1
+  std::atomic<unsigned char> running{0};  // set to 1 by the starter; the thread goes on while it is 1
   uint32_t readLength = 16;               // bytes asked for by every read of the status pipe
   unsigned char* readBuffer = nullptr;    // read length + 16 bytes, the thread's while it runs
   std::string pipeName = "PIPE00";

@@ -26,7 +26,7 @@ bool CUsbStatusThread::Start(IUsbDownloadView* owner) {
   m_params->view = owner;
   m_params->readLength = 16;
   m_params->pipeName = kStatusPipeName;
-  m_params->running = 1;  // the thread sets it too; set here so a Stop right after Start counts
+  m_params->running = 1;  // before the thread starts, so a Stop right after Start counts
   auto* ref = new std::shared_ptr<StatusParams>(m_params);
   m_hThread = CreateThread(nullptr, 0, ThreadProc, ref, 0, nullptr);
   if (!m_hThread) {

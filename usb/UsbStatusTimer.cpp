@@ -1,9 +1,10 @@
 #include "UsbStatusTimer.h"
 
+#include "DownloadJob.h"
 #include "UsbDownloadView.h"
 #include "UsbState.h"
 
-void UsbStatusTimerStep(IUsbDownloadView& view) {
+void UsbStatusTimerStep(IUsbDownloadView& view, const DownloadJob& job) {
   view.ControlsToData();
   switch (g_usbState) {
     case USB_STATE_FIRMWARE:
@@ -23,6 +24,9 @@ void UsbStatusTimerStep(IUsbDownloadView& view) {
       break;
     case USB_STATE_REPEAT:
       g_usbState = USB_STATE_IDLE;
+      // A download holds the job: one worker per job, and the running download keeps
+      // its kind, so that it still follows the flash.
+      if (job.busy == 1) break;
       g_downloadKind = DOWNLOAD_KIND_NONE;
       view.RunDownloadCommand();
       break;

@@ -85,7 +85,7 @@ void CVelManUSBView::OnInitialUpdate() {
   PlaceProgressWindows();
 
   m_download.running = 0;
-  SetTimer(kStatusTimer, kStatusTimerMs);
+  SetTimer(kUsbStatusTimerId, kUsbStatusTimerMs);
   if (!m_status.IsRunning()) m_status.Start(this);
 
   if (!m_toolTip.m_hWnd) {
@@ -136,6 +136,8 @@ void CVelManUSBView::OnSelectFile() {
 }
 
 void CVelManUSBView::OnDownload() {
+  // A download holds the job: the command does nothing, as the disabled button does.
+  if (m_download.busy == 1) return;
   // The folder is remembered before the file is even opened, so also for a failed open.
   CSettingsStore::WriteLastDir(m_strFilePath);
   const std::string path = m_strFilePath;
@@ -153,6 +155,7 @@ void CVelManUSBView::OnDownload() {
     SetBusy(TRUE);
     if (!StartDownloadWorker(m_download)) {
       m_download.running = 0;
+      EndDownloadJob(m_download);
       SetBusy(FALSE);
     }
   } else {
@@ -201,6 +204,8 @@ intptr_t CVelManUSBView::SendViewMessage(unsigned int msg) { return ::SendMessag
 LRESULT CVelManUSBView::OnDataSent(WPARAM, LPARAM) { return StartEndOfDataThread(m_download) ? 1 : 0; }
 
 LRESULT CVelManUSBView::OnDownloadDone(WPARAM, LPARAM) {
+  // The worker touches the job no more once this returns.
+  EndDownloadJob(m_download);
   SetBusy(FALSE);
   return 0;
 }
@@ -222,7 +227,10 @@ void CVelManUSBView::SetBusy(BOOL bBusy) {
 }
 
 void CVelManUSBView::OnTimer(UINT_PTR nIDEvent) {
-  if (nIDEvent == kStatusTimer) UsbStatusTimerStep(*this);
+  if (nIDEvent == kUsbStatusTimerId) {
+    UsbStatusTimerStep(*this, m_download);
+    m_download.callWatch.Tick(m_download.transport, *this);
+  }
   Default();
 }
 
@@ -248,5 +256,5 @@ void CVelManUSBView::OnPaint() {
 void CVelManUSBView::OnDestroy() {
   CFormView::OnDestroy();
   m_status.Stop(kStatusStopMs);
-  KillTimer(kStatusTimer);
+  KillTimer(kUsbStatusTimerId);
 }

@@ -5,7 +5,10 @@
 // shows them in three progress windows and the message list. The download worker and
 // the end-of-data thread reach it from their own threads through IUsbDownloadView;
 // everything they change goes by SendMessage to this window's thread, which therefore
-// never waits for them. Its transport and thread host come from CUsbServices.
+// never waits for them. One download at a time: the job is busy from the Download
+// command until this view has handled the worker's WM_USB_DOWNLOAD_DONE, and the
+// command does nothing meanwhile. The timer also keeps the worker's device calls to
+// their bound (CDeviceCallWatch). Its transport and thread host come from CUsbServices.
 #pragma once
 
 #include <string>
@@ -26,8 +29,6 @@ class CVelManUSBView : public CFormView, public IUsbDownloadView {
   DECLARE_DYNCREATE(CVelManUSBView)
 
  public:
-  static const UINT_PTR kStatusTimer = 1;
-  static const UINT kStatusTimerMs = 500;
   static const DWORD kStatusStopMs = 5000;
 
   ~CVelManUSBView() override;

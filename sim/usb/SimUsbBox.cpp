@@ -1,5 +1,6 @@
 #include "SimUsbBox.h"
 
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -8,6 +9,8 @@
 namespace {
 
 std::string Num(uint32_t v) { return std::to_string(v); }
+
+std::atomic<int> g_instances{0};
 
 uint32_t BigEndian32(const unsigned char* b) {
   return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | uint32_t(b[3]);
@@ -51,9 +54,11 @@ std::string SimTraffic::Describe() const {
   return s;
 }
 
-CSimUsbBox::CSimUsbBox() : m_flashScript{{1, 50}, {1, 100}, {2, 50}, {2, 100}, {0, 0}} {}
+CSimUsbBox::CSimUsbBox() : m_flashScript{{1, 50}, {1, 100}, {2, 50}, {2, 100}, {0, 0}} { ++g_instances; }
 
-CSimUsbBox::~CSimUsbBox() = default;
+CSimUsbBox::~CSimUsbBox() { --g_instances; }
+
+int CSimUsbBox::Instances() { return g_instances; }
 
 void CSimUsbBox::Plug() {
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -144,28 +149,50 @@ void CSimUsbBox::HoldRequest(uint32_t request, bool hold) {
   m_statusArrived.notify_all();
 }
 
+void CSimUsbBox::HoldWrites(bool hold) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_holdWrites = hold;
+  }
+  m_statusArrived.notify_all();
+}
+
+void CSimUsbBox::HoldStatusReads(bool hold) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_holdStatus = hold;
+  }
+  m_statusArrived.notify_all();
+}
+
+void CSimUsbBox::KeepAbortedCalls(bool keep) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_keepAborted = keep;
+}
+
 void CSimUsbBox::SetHeldRequestHook(std::function<void(uint32_t)> hook) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_heldHook = std::move(hook);
 }
 
-bool CSimUsbBox::WaitWhileHeldLocked(std::unique_lock<std::mutex>& lock, UsbHandle device, uint32_t request) {
-  if (!m_held[request]) return true;
-  OpenHandle* h = LiveLocked(device, false);
+bool CSimUsbBox::WaitWhileHeldLocked(std::unique_lock<std::mutex>& lock, UsbHandle handle, bool isPipe, uint32_t what,
+                                     const std::function<bool()>& held) {
+  if (!held()) return true;
+  OpenHandle* h = LiveLocked(handle, isPipe);
   if (!h) return true;  // fails on its own below
   unsigned int aborts = h->aborts;
   unsigned int generation = m_plugGeneration;
   if (m_heldHook) {
     std::function<void(uint32_t)> hook = m_heldHook;
     lock.unlock();
-    hook(request);
+    hook(what);
     lock.lock();
   }
   auto interrupted = [&] {
-    auto it = m_handles.find(device);
-    return m_plugGeneration != generation || it == m_handles.end() || it->second.aborts != aborts;
+    auto it = m_handles.find(handle);
+    return m_plugGeneration != generation || it == m_handles.end() || (it->second.aborts != aborts && !m_keepAborted);
   };
-  m_statusArrived.wait(lock, [&] { return !m_held[request] || interrupted(); });
+  m_statusArrived.wait(lock, [&] { return !held() || interrupted(); });
   return !interrupted();
 }
 
@@ -321,7 +348,7 @@ bool CSimUsbBox::WriteRequest(UsbHandle device, uint32_t request, uint32_t lengt
     if (ok && m_held[request]) {
       // Taken, but not completed until released; an unplug or abort fails it.
       if (queued) m_statusArrived.notify_all();
-      if (!WaitWhileHeldLocked(lock, device, request)) {
+      if (!WaitWhileHeldLocked(lock, device, false, request, [&] { return m_held[request]; })) {
         ok = t.ok = false;
         if (bytesReturned) *bytesReturned = 0;
       }
@@ -335,7 +362,7 @@ bool CSimUsbBox::WriteRequest(UsbHandle device, uint32_t request, uint32_t lengt
 bool CSimUsbBox::ReadRequest(UsbHandle device, uint32_t request, uint32_t length, void* data,
                              uint32_t* bytesReturned) {
   std::unique_lock<std::mutex> lock(m_mutex);
-  bool answered = WaitWhileHeldLocked(lock, device, request);
+  bool answered = WaitWhileHeldLocked(lock, device, false, request, [&] { return m_held[request]; });
   SimTraffic t;
   t.kind = SimTraffic::kReadRequest;
   t.request = request;
@@ -396,7 +423,7 @@ bool CSimUsbBox::ReadPipe(UsbHandle pipe, void* buffer, uint32_t length, uint32_
   }
   m_statusArrived.wait(lock, [&] {
     auto it = m_handles.find(pipe);
-    return !m_status.empty() || m_plugGeneration != generation || it == m_handles.end() ||
+    return (!m_status.empty() && !m_holdStatus) || m_plugGeneration != generation || it == m_handles.end() ||
            it->second.aborts != aborts;
   });
   SimTraffic t;
@@ -419,14 +446,15 @@ bool CSimUsbBox::ReadPipe(UsbHandle pipe, void* buffer, uint32_t length, uint32_
 
 bool CSimUsbBox::WritePipe(UsbHandle pipe, const void* data, uint32_t length, uint32_t* written) {
   if (written) *written = 0;
-  std::lock_guard<std::mutex> lock(m_mutex);
+  std::unique_lock<std::mutex> lock(m_mutex);
+  const bool taken = WaitWhileHeldLocked(lock, pipe, true, kHeldPipeWrite, [&] { return m_holdWrites; });
   SimTraffic t;
   t.kind = SimTraffic::kPipeWrite;
   t.pipe = kDataPipeName;
   t.length = length;
   OpenHandle* h = LiveLocked(pipe, true);
   unsigned int index = m_writes++;
-  t.ok = h && h->pipe == kDataPipeName && static_cast<long>(index) != m_failWriteIndex;
+  t.ok = taken && h && h->pipe == kDataPipeName && static_cast<long>(index) != m_failWriteIndex;
   if (t.ok) {
     uint32_t take = length;
     if (!m_writeLimits.empty()) {

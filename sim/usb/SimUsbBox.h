@@ -4,7 +4,7 @@
 // thread and the status thread may use it at once. Reads of the status pipe block
 // until a record is queued, the box is unplugged or the read is aborted; the idle hook
 // (if set) runs first, on the reading thread, without the box's lock. Held control
-// requests block the same way.
+// requests and held bulk writes block the same way.
 #pragma once
 
 #include <condition_variable>
@@ -43,6 +43,9 @@ class CSimUsbBox : public IUsbTransport {
  public:
   CSimUsbBox();
   ~CSimUsbBox() override;
+  // Boxes in existence now: a box that threads nobody waits for may use must last until
+  // the process ends.
+  static int Instances();
   CSimUsbBox(const CSimUsbBox&) = delete;
   CSimUsbBox& operator=(const CSimUsbBox&) = delete;
 
@@ -79,6 +82,15 @@ class CSimUsbBox : public IUsbTransport {
   // no effect until it is answered. The hook runs (on the
   // requesting thread, without the box's lock) when one starts to wait.
   void HoldRequest(uint32_t request, bool hold);
+  // Bulk writes to PIPE03 are not completed while held; they fail like held requests.
+  void HoldWrites(bool hold);
+  // Reads of the status pipe deliver nothing while held, even when records are queued.
+  void HoldStatusReads(bool hold);
+  // A driver that does not give a held call back when it is aborted: only a release,
+  // an unplug or closing the handle ends it.
+  void KeepAbortedCalls(bool keep);
+  // Runs when a held call starts to wait: the request number, or kHeldPipeWrite.
+  static constexpr uint32_t kHeldPipeWrite = 0;
   void SetHeldRequestHook(std::function<void(uint32_t request)> hook);
 
   // --- What the box saw.
@@ -114,8 +126,10 @@ class CSimUsbBox : public IUsbTransport {
   // The handle's record if it is open and from the current plug; null otherwise.
   OpenHandle* LiveLocked(UsbHandle h, bool wantPipe);
   bool CountedFailureLocked(uint32_t request);
-  // Waits while request is held; false when the wait ended by an unplug, abort or close.
-  bool WaitWhileHeldLocked(std::unique_lock<std::mutex>& lock, UsbHandle device, uint32_t request);
+  // Waits while the call is held (held() true); false when the wait ended by an unplug,
+  // abort or close. what goes to the held hook.
+  bool WaitWhileHeldLocked(std::unique_lock<std::mutex>& lock, UsbHandle handle, bool isPipe, uint32_t what,
+                           const std::function<bool()>& held);
   void Log(SimTraffic t) { m_traffic.push_back(std::move(t)); }
 
   mutable std::mutex m_mutex;
@@ -148,6 +162,9 @@ class CSimUsbBox : public IUsbTransport {
   std::deque<std::vector<unsigned char>> m_status;
   std::function<void()> m_idleHook;
   std::map<uint32_t, bool> m_held;
+  bool m_holdWrites = false;
+  bool m_holdStatus = false;
+  bool m_keepAborted = false;
   std::function<void(uint32_t)> m_heldHook;
 
   std::vector<SimTraffic> m_traffic;

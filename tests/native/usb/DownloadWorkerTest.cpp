@@ -3,11 +3,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "DemoUsbBox.h"
 #include "DownloadWorker.h"
 #include "RecordingUsbView.h"
 #include "ScriptedThreadHost.h"
@@ -65,6 +68,7 @@ class Download : public ::testing::Test {
     EXPECT_EQ("msg 07FF", log.back());
     EXPECT_EQ(1, view.Count("msg 07FF"));
     EXPECT_EQ(0, job.running);
+    EXPECT_EQ(0, job.busy);  // given back by the view's answer to the done message
   }
 
   CSimUsbBox box;
@@ -332,6 +336,122 @@ TEST_F(Download, StalledPipeIsAWriteFailureNotAnEndlessLoop) {
   ExpectDoneOnceAtTheEnd();
 }
 
+// The box leaves one of the worker's device calls unanswered: the view's 500 ms timer
+// aborts it after 10 s (20 ticks seen, the abort on the 21st), and the worker ends the
+// download with the call's own line and one naming the request.
+TEST_F(Download, ACallTheBoxLeavesUnansweredIsAbortedAfterTenSeconds) {
+  struct Row {
+    const char* what;
+    std::function<void(bool)> hold;
+    Strings lines;
+    Strings lastRequests;
+  } rows[] = {
+      {"request 4", [&](bool on) { box.HoldRequest(STB_REQ_DATA_TRANSFER, on); },
+       {"Download Start", "Requesting data transfer on PIPE03 failed!",
+        "Settop did not answer within 10 s. Try again."},
+       {"header box.img 5000", "announce 4096 failed"}},
+      {"the PIPE03 write", [&](bool on) { box.HoldWrites(on); },
+       {"Download Start", "Writing PIPE03 failed!", "Settop took no data within 10 s. Try again."},
+       {"announce 4096", "bulk 0 of 4096 failed", "reset PIPE03"}},
+      {"request 1139", [&](bool on) { box.HoldRequest(STB_REQ_FLASH_STATUS, on); },
+       {"Download Start", "Failed communication Settop.",
+        "Settop did not answer within 10 s. Try again."},
+       {"bulk 904", "end of data", "read request 1139 2 failed"}},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    view.Clear();
+    std::atomic<bool> waiting{false};
+    box.SetHeldRequestHook([&](uint32_t) { waiting = true; });
+    row.hold(true);
+    host.files[kPath] = Image(5000);
+    ASSERT_EQ(1, StartDownload(job, view, kPath, 5000));
+    std::thread worker([&] { DownloadWorker(&job); });
+    while (!waiting) std::this_thread::yield();
+    auto aborts = [&] {
+      int n = 0;
+      for (const SimTraffic& t : box.Traffic()) n += t.kind == SimTraffic::kAbort;
+      return n;
+    };
+    const int before = aborts();
+    for (int tick = 0; tick < 20; ++tick) job.callWatch.Tick(box, view);
+    EXPECT_EQ(before, aborts()) << "aborted before 10 s";
+    EXPECT_EQ(0, view.Count("msg 07FF"));
+    job.callWatch.Tick(box, view);
+    worker.join();
+    EXPECT_EQ(before + 1, aborts());
+    EXPECT_EQ(row.lines, view.Lines());
+    Strings requests = box.Requests();
+    ASSERT_GE(requests.size(), row.lastRequests.size());
+    EXPECT_EQ(row.lastRequests, Strings(requests.end() - row.lastRequests.size(), requests.end()));
+    ExpectDoneOnceAtTheEnd();
+    row.hold(false);
+    // Ticks after the call came back touch nothing.
+    job.callWatch.Tick(box, view);
+    EXPECT_EQ(before + 1, aborts());
+  }
+  // The next download goes through.
+  view.Clear();
+  EXPECT_EQ(5000, Run(Image(5000)));
+  EXPECT_EQ("Complete", view.Lines().back());
+}
+
+TEST_F(Download, ADriverThatKeepsTheAbortedCallIsToldAboutOnceAndUnpluggingEndsIt) {
+  std::atomic<bool> waiting{false};
+  box.SetHeldRequestHook([&](uint32_t) { waiting = true; });
+  box.HoldRequest(STB_REQ_DATA_TRANSFER, true);
+  box.KeepAbortedCalls(true);
+  host.files[kPath] = Image(5000);
+  ASSERT_EQ(1, StartDownload(job, view, kPath, 5000));
+  std::thread worker([&] { DownloadWorker(&job); });
+  while (!waiting) std::this_thread::yield();
+  // Aborted at 10 s; 5 s later the person is told what ends it; more ticks add nothing.
+  for (int tick = 0; tick < 30; ++tick) job.callWatch.Tick(box, view);
+  EXPECT_EQ(Strings{"Download Start"}, view.Lines());
+  job.callWatch.Tick(box, view);
+  const char* const told = "The USB driver holds the request. Unplug the Settop.";
+  EXPECT_EQ((Strings{"Download Start", told}), view.Lines());
+  for (int tick = 0; tick < 40; ++tick) job.callWatch.Tick(box, view);
+  EXPECT_EQ(0, view.Count("msg 07FF"));
+  box.Unplug();
+  worker.join();
+  EXPECT_EQ((Strings{"Download Start", told, "Requesting data transfer on PIPE03 failed!",
+                     "Settop did not answer within 10 s. Try again.", "Settop is not connected. Check the USB cable."}),
+            view.Lines());
+  ExpectDoneOnceAtTheEnd();
+  box.Plug();
+}
+
+// A box unplugged in the middle: the failed call's own line, then what the person can do.
+TEST(DownloadUnplugged, AFailureWithTheBoxGoneSaysSoInWords) {
+  struct Row {
+    const char* fault;  // the dry-run box's word for where it is unplugged
+    Strings lines;
+  } rows[] = {
+      {"unplug-data", {"Download Start", "Writing PIPE03 failed!", "Settop is not connected. Check the USB cable."}},
+      {"unplug-erase", {"Download Start", "Erase Flash", "Failed communication Settop.",
+                        "Settop is not connected. Check the USB cable."}},
+      {"unplug-write", {"Download Start", "Erase Flash", "Writing in Flash", "Failed communication Settop.",
+                        "Settop is not connected. Check the USB cable."}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    ResetUsbState();
+    CDemoUsbBox box;
+    ASSERT_TRUE(box.ArmFault(row.fault));
+    ScriptedThreadHost host;
+    host.files[kPath] = Image(3 * 4096);
+    RecordingUsbView view;
+    DownloadJob job(box, host);
+    view.job = &job;
+    ASSERT_EQ(1, StartDownload(job, view, kPath, 3 * 4096));
+    DownloadWorker(&job);
+    EXPECT_EQ(row.lines, view.Lines());
+    EXPECT_EQ("msg 07FF", view.Log().back());
+    EXPECT_EQ(0, box.OpenHandleCount());
+  }
+}
+
 TEST_F(Download, FileShorterThanItsAnnouncedSizeStopsWithALine) {
   EXPECT_EQ(5000, Run(Image(5000), 8192));
   EXPECT_EQ((Strings{"header box.img 8192", "announce 4096", "bulk 4096", "announce 904", "bulk 904", "announce 0",
@@ -375,7 +495,7 @@ TEST_F(Download, EndOfDataFailureIsShownInTheMessageListAndPollingGoesOn) {
 TEST_F(Download, DoneWaitsForAnEndOfDataThreadStillRunning) {
   // The end-of-data step runs on a thread of its own that only gets going once the
   // worker has finished polling and waits for it.
-  view.job = nullptr;  // the worker starts the step itself
+  view.endOfDataInline = false;  // the worker starts the step itself
   host.realThreads = true;
   std::atomic<bool> released{false};
   std::atomic<bool> arrived{false};
@@ -426,13 +546,22 @@ TEST_F(Download, BoxThatNeverCompletesTheEndOfDataDoesNotHoldTheViewBusy) {
   EXPECT_EQ(nullptr, goneJob->endOfData);
   goneJob.reset();
   gone.reset();
-  box.Unplug();  // request 7 fails now: its failure line has no view to go to
+  // Giving up on it aborted request 7: the thread ends, and its failure line has no view to go to.
+  bool ended = false;
+  for (int i = 0; i < 2000 && !ended; ++i) {
+    Strings requests = box.Requests();
+    ended = std::find(requests.begin(), requests.end(), "end of data failed") != requests.end();
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_TRUE(ended) << "request 7 still held after the worker gave up on it";
+  if (!ended) box.Unplug();
   host.JoinThreads();
+  EXPECT_EQ(0, box.OpenHandleCount());
 }
 
 TEST_F(Download, EndOfDataIsSentOnceWhateverTheViewAnswers) {
   // A view that answers 0 (or does not handle the message): the worker sends request 7.
-  view.job = nullptr;
+  view.endOfDataInline = false;
   box.SetFlashScript({{0, 0}});
   EXPECT_EQ(10, Run(Image(10)));
   EXPECT_EQ((Strings{"header box.img 10", "announce 10", "bulk 10", "end of data", "flash 0,0"}), box.Requests());
@@ -442,7 +571,7 @@ TEST_F(Download, EndOfDataIsSentOnceWhateverTheViewAnswers) {
 
   // A view that starts it and answers 0 all the same: still once.
   view.Clear();
-  view.job = &job;
+  view.endOfDataInline = true;
   struct ZeroAnswer : RecordingUsbView {
     intptr_t SendViewMessage(unsigned int msg) override {
       RecordingUsbView::SendViewMessage(msg);
@@ -460,6 +589,8 @@ TEST_F(Download, EndOfDataIsSentOnceWhateverTheViewAnswers) {
 
   // A view that answers 1 but starts nothing: the bounded wait ends it.
   RecordingUsbView liar;
+  liar.job = &job;
+  liar.endOfDataInline = false;
   liar.dataSentAnswer = 1;
   ASSERT_EQ(1, StartDownload(job, liar, kPath, 10));
   EXPECT_EQ(10u, DownloadWorker(&job));

@@ -45,10 +45,11 @@ intptr_t RecordingUsbView::SendViewMessage(unsigned int msg) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "msg %04X", msg);
   Record(buf);
-  if (msg == WM_USB_DATA_SENT && job && job->endOfData) {
+  if (msg == WM_USB_DATA_SENT && job && endOfDataInline && job->endOfData) {
     EndOfDataThread(job->endOfData.get());
     return 1;
   }
+  if (msg == WM_USB_DOWNLOAD_DONE && job) EndDownloadJob(*job);
   return msg == WM_USB_DATA_SENT ? dataSentAnswer : 0;
 }
 

@@ -2,7 +2,8 @@
 //
 // By default it answers WM_USB_DATA_SENT by running the end-of-data step of the
 // attached job at once, on the calling thread, so request 7 comes before the first
-// flash status request. Thread-safe.
+// flash status request; it answers WM_USB_DOWNLOAD_DONE by giving the attached job back
+// (EndDownloadJob), as the view does. Thread-safe.
 #pragma once
 
 #include <functional>
@@ -24,9 +25,12 @@ class RecordingUsbView : public IUsbDownloadView {
   void ControlsToData() override;
   void DataToControls() override;
 
-  // The job whose end of data WM_USB_DATA_SENT runs (none: the message is only recorded
-  // and answered with dataSentAnswer).
+  // The job whose end of data WM_USB_DATA_SENT runs and which WM_USB_DOWNLOAD_DONE gives
+  // back (none: the messages are only recorded, WM_USB_DATA_SENT answered with dataSentAnswer).
   DownloadJob* job = nullptr;
+  // false: WM_USB_DATA_SENT starts nothing and is answered with dataSentAnswer, so the
+  // worker starts the end of data itself.
+  bool endOfDataInline = true;
   intptr_t dataSentAnswer = 0;
   std::function<void()> onDownloadCommand;
   std::function<void(const std::string&)> onLine;

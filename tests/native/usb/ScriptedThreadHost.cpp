@@ -11,6 +11,7 @@ void ScriptedThreadHost::Pause(unsigned int ms, const std::atomic<unsigned char>
 }
 
 ImageFileHandle ScriptedThreadHost::OpenImage(const char* path) {
+  if (onOpenImage) onOpenImage(path);
   std::lock_guard<std::mutex> lock(m_mutex);
   if (files.find(path) == files.end()) return kNoImageFile;
   for (const auto& o : m_open)

@@ -26,6 +26,8 @@ class ScriptedThreadHost : public IUsbThreadHost {
   std::map<std::string, std::vector<unsigned char>> files;
   // Called after each pause is recorded (on the pausing thread).
   std::function<void(unsigned int ms)> onPause;
+  // Called on the opening thread before each image open, without the host's lock.
+  std::function<void(const std::string&)> onOpenImage;
   // Called after each box is recorded, while it is "shown".
   std::function<void(const std::string&)> onBox;
   bool realThreads = false;

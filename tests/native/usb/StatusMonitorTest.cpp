@@ -43,7 +43,12 @@ class Monitor : public ::testing::Test {
     for (unsigned int ms : host.Pauses()) EXPECT_EQ(kStatusCycleMs, ms);
   }
   void Tick(int n = 1) {
-    for (int i = 0; i < n; ++i) UsbStatusTimerStep(view);
+    for (int i = 0; i < n; ++i) UsbStatusTimerStep(view, job);
+  }
+  // As the view's status thread starts it: the flag first, then the thread's procedure.
+  void RunMonitor() {
+    params.running = 1;
+    StatusMonitor(&params);
   }
   void Stop() { RequestStatusMonitorStop(params); }
   int Opens() const {
@@ -62,6 +67,7 @@ class Monitor : public ::testing::Test {
   ScriptedThreadHost host;
   RecordingUsbView view;
   StatusParams params{box, host};
+  DownloadJob job{box, host};
   int pauses = 0;
   int idleReads = 0;
 };
@@ -72,6 +78,7 @@ TEST_F(Monitor, NoBoxGivesStateOneAndWaitingOnce) {
     if (n >= 2) Tick();  // the timer between the 2 s cycles
     if (n == 4) params.running = 0;
   };
+  params.running = 1;
   EXPECT_EQ(0u, StatusMonitor(&params));
   EXPECT_EQ(USB_STATE_WAITING, g_usbState);
   EXPECT_EQ(0, g_connectedTicks);
@@ -99,7 +106,7 @@ TEST_F(Monitor, BoxPluggedLaterIsAnnouncedOnceAndStateFallsBackAfterTwelveTicks)
     Tick(5);
     Stop();
   };
-  StatusMonitor(&params);
+  RunMonitor();
   EXPECT_EQ((Strings{"Waiting", "USB is connected"}), view.Lines());
   EXPECT_EQ((Strings{"firmware"}), box.Requests());  // the stop ended the read: no reset
 }
@@ -118,20 +125,20 @@ TEST_F(Monitor, UnplugAndReplugAnnounceTheConnectionAgain) {
       box.Plug();
     }
   };
-  StatusMonitor(&params);
+  RunMonitor();
   EXPECT_EQ((Strings{"USB is connected", "Waiting", "USB is connected"}), view.Lines());
 
   // Once "Waiting" or "Check Firmware Version" was shown, unplugging adds nothing.
   view.Clear();
   pauses = idleReads = 0;
   g_connectedTicks = 0;  // as after a pass through the box-absent branch
-  StatusMonitor(&params);
+  RunMonitor();
   EXPECT_EQ((Strings{"USB is connected", "USB is connected"}), view.Lines());
 }
 
 TEST_F(Monitor, FirmwareFailureEndsTheMonitorForGood) {
   box.FailRequest(STB_REQ_FIRMWARE_VERSION);
-  StatusMonitor(&params);  // ends by itself
+  RunMonitor();  // ends by itself
   EXPECT_EQ(USB_STATE_FIRMWARE, g_usbState);
   EXPECT_EQ(Strings{"firmware failed"}, box.Requests());
   EXPECT_EQ(1, pauses);
@@ -142,7 +149,7 @@ TEST_F(Monitor, FirmwareFailureEndsTheMonitorForGood) {
   ResetUsbState();
   g_stateMessageShown = 1;
   view.Clear();
-  StatusMonitor(&params);
+  RunMonitor();
   Tick();
   EXPECT_TRUE(view.Lines().empty());
 }
@@ -163,7 +170,7 @@ TEST_F(Monitor, ExpectedCountWithResultOneRunsTheDownloadAgain) {
     EXPECT_EQ(USB_STATE_IDLE, g_usbState);
     Stop();
   };
-  StatusMonitor(&params);
+  RunMonitor();
   EXPECT_EQ(1, commands);
   EXPECT_TRUE(view.Lines().empty());
 }
@@ -181,7 +188,7 @@ TEST_F(Monitor, ResultTwoShowsTheErrorBoxThenNotReady) {
     Tick();
     Stop();
   };
-  StatusMonitor(&params);
+  RunMonitor();
   EXPECT_EQ(Strings{"Program Download Error"}, host.Boxes());
   EXPECT_EQ(Strings{"Not Ready"}, view.Lines());
   EXPECT_EQ(DOWNLOAD_KIND_NONE, g_downloadKind);
@@ -218,7 +225,7 @@ TEST_F(Monitor, ShortRecordClosesThePipeAndReopensItAfterTheCycle) {
   g_expectedSize = 1;
   box.QueueStatusRecord(Record(1, 1, 7));  // 7 bytes: not evaluated
   onIdleRead = [&](int) { Stop(); };
-  StatusMonitor(&params);
+  RunMonitor();
   EXPECT_EQ(2, Opens());
   EXPECT_EQ(2, pauses);
   EXPECT_EQ(USB_STATE_CONNECTED, g_usbState);
@@ -229,19 +236,30 @@ TEST_F(Monitor, ShortRecordClosesThePipeAndReopensItAfterTheCycle) {
     EXPECT_EQ(USB_STATE_REPEAT, g_usbState);
     Stop();
   };
-  StatusMonitor(&params);
+  RunMonitor();
+}
+
+TEST_F(Monitor, StopBeforeTheThreadFirstRanIsKept) {
+  // The view started the thread and stopped it again before the thread got going.
+  params.running = 1;
+  Stop();
+  onIdleRead = [&](int) { Stop(); };  // a monitor that ran regardless would end here
+  EXPECT_EQ(0u, StatusMonitor(&params));
+  EXPECT_EQ(0, pauses);
+  EXPECT_EQ(0, Opens());
+  EXPECT_EQ(USB_STATE_IDLE, g_usbState);
 }
 
 TEST_F(Monitor, StopDuringThePauseOpensNothing) {
   onPause = [&](int) { Stop(); };
-  StatusMonitor(&params);
+  RunMonitor();
   EXPECT_EQ(0, Opens());
 }
 
 TEST_F(Monitor, StopEndsAReadBlockedOnAnotherThreadAsAStopNotAFailure) {
   std::atomic<bool> reading{false};
   onIdleRead = [&](int) { reading = true; };
-  std::thread t([&] { StatusMonitor(&params); });
+  std::thread t([&] { RunMonitor(); });
   while (!reading) std::this_thread::yield();
   Stop();
   t.join();
@@ -257,7 +275,7 @@ TEST_F(Monitor, StopDuringTheFirmwareRequestLeavesNoFirmwareState) {
   std::atomic<bool> asking{false};
   box.SetHeldRequestHook([&](uint32_t) { asking = true; });
   box.HoldRequest(STB_REQ_FIRMWARE_VERSION, true);
-  std::thread t([&] { StatusMonitor(&params); });
+  std::thread t([&] { RunMonitor(); });
   while (!asking) std::this_thread::yield();
   Stop();
   t.join();
@@ -270,9 +288,12 @@ TEST_F(Monitor, StopDuringTheFirmwareRequestLeavesNoFirmwareState) {
 TEST(UsbStatusTimer, StatesWithoutALineFallBackToIdle) {
   ResetUsbState();
   RecordingUsbView view;
+  CSimUsbBox box;
+  ScriptedThreadHost host;
+  DownloadJob job(box, host);
   for (uint16_t s : {uint16_t(USB_STATE_IDLE), uint16_t(USB_STATE_REQUESTED), uint16_t(9), uint16_t(0xFFFF)}) {
     g_usbState = s;
-    UsbStatusTimerStep(view);
+    UsbStatusTimerStep(view, job);
     EXPECT_EQ(USB_STATE_IDLE, g_usbState) << s;
   }
   EXPECT_TRUE(view.Lines().empty());
@@ -280,18 +301,34 @@ TEST(UsbStatusTimer, StatesWithoutALineFallBackToIdle) {
   // State 1 sets the tick counter back, so the next connection is announced.
   g_connectedTicks = 13;
   g_usbState = USB_STATE_WAITING;
-  UsbStatusTimerStep(view);
+  UsbStatusTimerStep(view, job);
   EXPECT_EQ(0, g_connectedTicks);
   g_usbState = USB_STATE_CONNECTED;
-  UsbStatusTimerStep(view);
+  UsbStatusTimerStep(view, job);
   EXPECT_EQ((Strings{"Waiting", "USB is connected"}), view.Lines());
   EXPECT_EQ(1, g_connectedTicks);
   // A connection seen again while the counter stands at 13 adds nothing and stays.
   g_connectedTicks = 13;
-  UsbStatusTimerStep(view);
+  UsbStatusTimerStep(view, job);
   EXPECT_EQ(USB_STATE_CONNECTED, g_usbState);
   EXPECT_EQ(13, g_connectedTicks);
   EXPECT_EQ(2u, view.Lines().size());
+
+  // State 5 while a download holds the job: taken in; the download keeps its kind.
+  int commands = 0;
+  view.onDownloadCommand = [&] { ++commands; };
+  job.busy = 1;
+  g_usbState = USB_STATE_REPEAT;
+  g_downloadKind = DOWNLOAD_KIND_PROGRAM;
+  UsbStatusTimerStep(view, job);
+  EXPECT_EQ(USB_STATE_IDLE, g_usbState);
+  EXPECT_EQ(DOWNLOAD_KIND_PROGRAM, g_downloadKind);
+  EXPECT_EQ(0, commands);
+  job.busy = 0;
+  g_usbState = USB_STATE_REPEAT;
+  UsbStatusTimerStep(view, job);
+  EXPECT_EQ(1, commands);
+  EXPECT_EQ(DOWNLOAD_KIND_NONE, g_downloadKind);
 }
 
 }  // namespace

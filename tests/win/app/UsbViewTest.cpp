@@ -218,6 +218,7 @@ TEST_F(UsbView, WholeDownloadFromTheFileButtonToTheEnd) {
   TempFile other("usbview-other.img", Image(10));
   box->SetFlashScript({{1, 30}, {1, 30}, {1, 30}, {1, 60}, {1, 60}, {2, 50}, {2, 50}, {2, 50}, {0, 0}});
 
+  MessageBoxWatcher boxes(100);
   ChooseFile(file.path());
   EXPECT_EQ(file.path(), view->FilePath());
   char shown[MAX_PATH] = "";
@@ -239,6 +240,7 @@ TEST_F(UsbView, WholeDownloadFromTheFileButtonToTheEnd) {
           EXPECT_TRUE(FaceIs(IDB_USB_DOWNLOAD_BUSY));
           EXPECT_TRUE(CloseGreyed());
           EXPECT_TRUE(IsWindowEnabled(Item(IDC_USB_FILE)));
+          PressDownload();  // a command that reaches the greyed button does nothing
           ChooseFile(other.path());  // the worker took its path at the start
           otherChosen = view->FilePath() == other.path();
         }
@@ -259,6 +261,10 @@ TEST_F(UsbView, WholeDownloadFromTheFileButtonToTheEnd) {
   lines.erase(std::remove(lines.begin(), lines.end(), "'usbview-other.img' is selected"), lines.end());
   EXPECT_EQ((Strings{"Download Start", "Erase Flash", "Writing in Flash", "Complete"}), lines);
   EXPECT_EQ(image, box->ReceivedImage());
+  Strings requests = box->Requests();
+  EXPECT_EQ(1, std::count_if(requests.begin(), requests.end(),
+                             [](const std::string& r) { return r.compare(0, 7, "header ") == 0; }));
+  EXPECT_TRUE(boxes.Boxes().empty());
   EXPECT_EQ("usbview-box.img", box->HeaderName());
   EXPECT_EQ(20000u, box->HeaderSize());
   EXPECT_EQ(CSettingsStore::FolderOf(file.path()), CSettingsStore::ReadLastDir());

@@ -4,8 +4,9 @@
 // posts button commands to the view, fills in and confirms the real file-open dialog, presses
 // OK on the library's message boxes, and reads back what anything outside can read: control
 // texts and states, list-box lines, the view's time text (its window text), the progress
-// bar's and the buttons' pixels, the registry. Steps run in the order given; each prints
-// lines that the driving script checks:
+// bar's and the buttons' pixels, the registry. The usb- steps drive USB mode of the dry-run
+// build StelvarDemo.exe (see UsbDriver). Steps run in the order given; each prints lines
+// that the driving script checks:
 //
 //   state: idle|busy      (buttons' visible/enabled flags and faces, Close greyed or not)
 //   box TEXT | CAPTION | owner frame|other    busy T|idle T    progress P    time TEXT
@@ -31,6 +32,7 @@
 //     sleep MS
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -154,9 +156,9 @@ class Driver {
 
   void Click(int id) { PostMessageA(m_view, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id))); }
 
-  std::vector<std::string> Log() const {
+  std::vector<std::string> Log(int listId = kLog) const {
     std::vector<std::string> lines;
-    HWND list = Item(kLog);
+    HWND list = Item(listId);
     DWORD_PTR count = 0;
     SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
     for (DWORD_PTR i = 0; i < count; ++i) {
@@ -301,8 +303,8 @@ class Driver {
     return state & (MF_GRAYED | MF_DISABLED) ? "greyed" : "enabled";
   }
 
-  bool Pick(const std::string& path) {
-    Click(kSelectFile);
+  bool Pick(const std::string& path, int fileButton = kSelectFile) {
+    Click(fileButton);
     HWND dialog = nullptr;
     if (!WaitFor([&] { return (dialog = FindOwn("#32770", "Open")) != nullptr && IsWindowVisible(dialog); }, 15, 20))
       return Fail("no Open dialog");
@@ -672,10 +674,171 @@ bool NextServedLine(std::vector<std::string>& args, size_t& i, bool& ok) {
   return true;
 }
 
+// USB mode of the dry-run build StelvarDemo.exe, driven the same way: the banner's "USB"
+// hot spot, the USB view's File and Download buttons, its message list, the Download
+// button's face and Close in the system menu. The simulated box reads the fault for each
+// download from the file that STELVAR_DEMO_FAULTS names (inherited by the program); the
+// usb-fault step writes it. Steps (times are seconds since the driver started):
+//
+//   usb-start [S]               start StelvarDemo.exe, switch to USB mode and wait for
+//                               "USB is connected" (S: timeout, 30)
+//   usb-fault NAME              the box's fault for the next download (a word of CDemoUsbBox)
+//   usb-pick PATH               the File button and the Open dialog
+//   usb-download                post the Download button's command; prints usb-pressed T
+//   usb-end TEXT [S]            until the message list has gained the line TEXT since the
+//                               press and the view is idle (Download enabled), answering a
+//                               message box on the way with OK (printed as usb-box); prints
+//                               usb-end T and each line gained (usb-line)
+//   usb-end-box TEXT [S]        the same, and a message box has been answered since the press
+//   usb-wait-line TEXT [S]      until the line TEXT is gained since the press (the view may
+//                               be busy); prints usb-seen T
+//   usb-state                   usb-state idle|busy download=enabled|disabled face=ID(SCORE)
+//                               close=enabled|greyed|unknown menu=enabled|disabled
+//                               file=enabled|disabled. Close is read from the system menu,
+//                               which Wine does not show to other processes ("unknown"); menu
+//                               is the left menu's button, which the frame's busy lock greys
+//                               in the same step as Close.
+class UsbDriver {
+ public:
+  static constexpr int kDownload = 1037, kFile = 1049, kMessages = 1058;
+
+  explicit UsbDriver(Driver& d) : m_d(d) {}
+
+  bool Step(const std::string& step, const std::function<std::string(const char*)>& next,
+            const std::function<double(double)>& seconds) {
+    if (step == "usb-start") return Start(seconds(30));
+    if (step == "usb-fault") return Fault(next(""));
+    if (step == "usb-pick") return m_d.Pick(next(""), kFile);
+    if (step == "usb-download") return Press();
+    if (step == "usb-end" || step == "usb-end-box") {
+      const std::string text = next("");
+      return WaitFor(text, seconds(30), true, step == "usb-end-box");
+    }
+    if (step == "usb-wait-line") {
+      const std::string text = next("");
+      return WaitFor(text, seconds(30), false, false);
+    }
+    if (step == "usb-state") return State();
+    return m_d.Fail(("unknown step " + step).c_str());
+  }
+
+ private:
+  bool Start(double timeout) {
+    if (!m_d.Start(BinDir() + "StelvarDemo.exe")) return false;
+    // The banner: the child of the frame at (0, 0, 700, 124); its "USB" hot spot.
+    HWND top = nullptr;
+    for (HWND h = GetWindow(m_d.m_frame, GW_CHILD); h && !top; h = GetWindow(h, GW_HWNDNEXT)) {
+      RECT r;
+      GetWindowRect(h, &r);
+      MapWindowPoints(nullptr, m_d.m_frame, reinterpret_cast<POINT*>(&r), 2);
+      if (r.left == 0 && r.top == 0 && r.right == 700 && r.bottom == 124) top = h;
+    }
+    if (!top) return m_d.Fail("no banner");
+    const LPARAM at = MAKELPARAM(244, 99);
+    PostMessageA(top, WM_MOUSEMOVE, 0, at);
+    PostMessageA(top, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(top, WM_LBUTTONUP, 0, at);
+    HWND splitter = GetDlgItem(m_d.m_frame, 0xE900);
+    if (!::WaitFor(
+            [&] {
+              HWND pane = GetDlgItem(splitter, 0xE901);
+              if (!pane || !GetDlgItem(pane, kDownload)) return false;
+              m_d.m_view = pane;  // the work view is now the USB view
+              return true;
+            },
+            10, 20))
+      return m_d.Fail("no USB view");
+    if (!::WaitFor([&] { return Count("USB is connected") > 0; }, timeout, 50)) return m_d.Fail("no box connected");
+    Out("usb-started %.3f", Now());
+    return true;
+  }
+
+  bool Fault(const std::string& name) {
+    const char* file = std::getenv("STELVAR_DEMO_FAULTS");
+    if (!file || !*file) return m_d.Fail("STELVAR_DEMO_FAULTS is not set");
+    FILE* f = std::fopen(file, "w");
+    if (!f) return m_d.Fail("cannot write the fault file");
+    std::fprintf(f, "%s\n", name.c_str());
+    std::fclose(f);
+    return true;
+  }
+
+  bool Press() {
+    m_seen = m_d.Log(kMessages).size();
+    m_boxes = 0;
+    PostMessageA(m_d.m_view, WM_COMMAND, MAKEWPARAM(kDownload, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(m_d.Item(kDownload)));
+    m_pressed = Now();
+    Out("usb-pressed %.3f", m_pressed);
+    return true;
+  }
+
+  bool Idle() const { return IsWindowEnabled(m_d.Item(kDownload)) != FALSE; }
+  int Count(const std::string& line) const {
+    int n = 0;
+    for (const std::string& l : m_d.Log(kMessages)) n += l == line;
+    return n;
+  }
+  std::vector<std::string> Gained() const {
+    std::vector<std::string> lines = m_d.Log(kMessages);
+    return std::vector<std::string>(lines.begin() + static_cast<long>(std::min(m_seen, lines.size())), lines.end());
+  }
+
+  // Until TEXT is among the lines gained since the press (and, with idle, the view is idle;
+  // with box, a message box was answered since the press).
+  bool WaitFor(const std::string& text, double timeout, bool idle, bool box) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout * 1000) {
+      if (!m_d.Alive()) return m_d.Fail("the program ended");
+      if (HWND shownBox = m_d.BoxOf()) {
+        std::string shown;
+        ::WaitFor([&] { return !(shown = TextOf(GetDlgItem(shownBox, 0xFFFF))).empty(); }, 3, 10);
+        Out("usb-box %.3f %s", Now(), shown.c_str());
+        PostMessageA(shownBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ::WaitFor([&] { return !IsWindow(shownBox); }, 3, 10);
+        ++m_boxes;
+        continue;
+      }
+      const std::vector<std::string> gained = Gained();
+      if (std::find(gained.begin(), gained.end(), text) != gained.end() && (!idle || Idle()) &&
+          (!box || m_boxes > 0)) {
+        Out(idle ? "usb-end %.3f" : "usb-seen %.3f", Now());
+        for (const std::string& line : gained) Out("usb-line %s", line.c_str());
+        return true;
+      }
+      Sleep(10);
+    }
+    for (const std::string& line : Gained()) Out("usb-line %s", line.c_str());
+    return m_d.Fail(("no line " + text + (idle ? " and idle view" : "")).c_str());
+  }
+
+  bool State() {
+    Sleep(100);  // a face that just changed is painted
+    Out("usb-state %s download=%s face=%s close=%s menu=%s file=%s", Idle() ? "idle" : "busy",
+        Idle() ? "enabled" : "disabled", m_d.Face(kDownload, {253, 254, 282}).c_str(), m_d.CloseState(),
+        IsWindowEnabled(MenuButton()) ? "enabled" : "disabled", IsWindowEnabled(m_d.Item(kFile)) ? "enabled" : "disabled");
+    return true;
+  }
+
+  // The left menu's button: the button in pane (0, 0) of the splitter.
+  HWND MenuButton() const {
+    HWND pane = GetDlgItem(GetDlgItem(m_d.m_frame, 0xE900), 0xE900);
+    for (HWND h = GetWindow(pane, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+      if (ClassOf(h) == "Button") return h;
+    return nullptr;
+  }
+
+  Driver& m_d;
+  size_t m_seen = 0;
+  int m_boxes = 0;  // message boxes answered since the press
+  double m_pressed = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Driver d;
+  UsbDriver usb(d);
   std::vector<std::string> args(argv + 1, argv + argc);
   size_t i = 0;
   auto next = [&](const char* fallback) -> std::string { return i < args.size() ? args[i++] : fallback; };
@@ -691,6 +854,10 @@ int main(int argc, char** argv) {
   while ((ok && i < args.size()) || (serving && NextServedLine(args, i, ok))) {
     if (i >= args.size()) continue;
     const std::string step = args[i++];
+    if (step.compare(0, 4, "usb-") == 0) {
+      ok = usb.Step(step, next, seconds);
+      continue;
+    }
     if (step == "serve") {
       serving = true;
       CMatrixSteps::PrintClock();
