@@ -310,26 +310,26 @@ class SerialMatrix(BoxTestCase):
         if end:
             outcome.measured = end - fault
 
-    def silence_tick_state(self, cell, outcome, busy):
-        w = self.window
-        time.sleep(1.0)
-        state = w.do("state").value("state") or ""
-        outcome.need(state.startswith("busy" if busy else "idle"),
-                     "%s while the box was silent" % state.split(" ")[0])
-
-    def cell_silence_tick(self, cell, outcome):
-        w = self.window
+    def fall_silent(self, cell, outcome, busy):
+        """Arms the file, lets the box fall silent as the cell says and checks the view's state a
+        second into the silence; returns when the silence began, or None."""
         self.pick(outcome)
         self.start_box(cell.params["box"], timeout=300)
-        if not outcome.need(self.box.wait(r"silence at .* from here", 20), "the box did not fall silent"):
-            return
-        self.silence_tick_state(cell, outcome, True)
-        w.do("mark")
-        tick = w.wall(w.do("tick10").time("ticked"))
-        self.silence_end(outcome, tick)
+        silent = self.box.wait(r"silence at .* from here", 20)
+        if not outcome.need(silent, "the box did not fall silent"):
+            return None
+        time.sleep(1.0)
+        state = self.window.do("state").value("state") or ""
+        outcome.need(state.startswith("busy" if busy else "idle"), "%s while the box was silent" % state.split(" ")[0])
+        self.window.do("mark")
+        return silent
+
+    def cell_silence_tick(self, cell, outcome):
+        if self.fall_silent(cell, outcome, True):
+            tick = self.window.wall(self.window.do("tick10").time("ticked"))
+            self.silence_end(outcome, tick)
 
     def silence_end(self, outcome, since):
-        w = self.window
         end = self.usable(outcome, 130 if since is None else 5)
         lines = self.new_log()
         words = [i for i, l in enumerate(lines) if SILENCE_LINE.search(l)]
@@ -346,14 +346,9 @@ class SerialMatrix(BoxTestCase):
 
     def cell_silence_idle(self, cell, outcome):
         """Silent before the download began: nothing to end, the file stays armed for the box's return."""
-        w = self.window
-        self.pick(outcome)
-        self.start_box(cell.params["box"], timeout=300)
-        if not outcome.need(self.box.wait(r"silence at .* from here", 20), "the box did not fall silent"):
+        if not self.fall_silent(cell, outcome, False):
             return
-        self.silence_tick_state(cell, outcome, False)
-        w.do("mark")
-        w.do("tick10")
+        self.window.do("tick10")
         time.sleep(0.5)
         outcome.need(self.usable(outcome, 5), "not usable after the tick")
         self.box.stop()
@@ -364,16 +359,11 @@ class SerialMatrix(BoxTestCase):
             outcome.measured = self.window.wall(self.last_usable) - back
 
     def cell_silence_real(self, cell, outcome):
-        self.pick(outcome)
-        self.start_box(cell.params["box"], timeout=300)
-        silent = self.box.wait(r"silence at .* from here", 20)
-        if not outcome.need(silent, "the box did not fall silent"):
-            return
-        self.silence_tick_state(cell, outcome, True)
-        self.window.do("mark")
-        end = self.silence_end(outcome, None)
-        if end:
-            outcome.measured = end - silent
+        silent = self.fall_silent(cell, outcome, True)
+        if silent:
+            end = self.silence_end(outcome, None)
+            if end:
+                outcome.measured = end - silent
 
     def cell_silence_before_sync(self, cell, outcome):
         picked = self.pick(outcome)
