@@ -288,6 +288,16 @@ class SerialMatrix(BoxTestCase):
                      self.box.count(r"download \d+ completed") > before, "the box did not receive the file")
         self.usable(outcome, 5)
 
+    def completes(self, outcome, since):
+        """The download in hand completes through the window (its message box answered), the box
+        received the file as it is, and the program is usable; timed from `since`."""
+        r = self.window.do("watch", "20")
+        outcome.need(r.ok, "the download did not complete through the window")
+        outcome.need(self.box.wait(r"image matches the file", 5), "the box did not receive the file")
+        end = self.usable(outcome, 5)
+        if end:
+            outcome.measured = end - since
+
     # ---- the kinds of cell
 
     def cell_box_retries(self, cell, outcome):
@@ -303,12 +313,7 @@ class SerialMatrix(BoxTestCase):
             outcome.need(self.window.wall(r.time("found")) - fault <= 1.0,
                          "\"%s\" came %.2f s after the error" % (cell.params["line"],
                                                                 self.window.wall(r.time("found")) - fault))
-        r = self.window.do("watch", "20")
-        outcome.need(r.ok, "the box's next download did not complete through the window")
-        outcome.need(self.box.wait(r"image matches the file", 5), "the box did not receive the file")
-        end = self.usable(outcome, 5)
-        if end:
-            outcome.measured = end - fault
+        self.completes(outcome, fault)
 
     def fall_silent(self, cell, outcome, busy):
         """Arms the file, lets the box fall silent as the cell says and checks the view's state a
@@ -498,12 +503,7 @@ class SerialMatrix(BoxTestCase):
             time.sleep(0.5)
             outcome.need(w.do("alive").value("alive") == "yes", "the program ended")
             outcome.need((w.do("state").value("state") or "").startswith("busy"), "not busy after the click")
-            r = w.do("watch", "20")
-            outcome.need(r.ok, "the download did not complete through the window")
-            outcome.need(self.box.wait(r"image matches the file", 5), "the box did not receive the file")
-            end = self.usable(outcome, 5)
-            if end:
-                outcome.measured = end - asked
+            self.completes(outcome, asked)
         elif action == "close" and not busy:
             r = w.do("close", "10")
             if outcome.need(r.ok, "the program did not end"):
@@ -515,12 +515,7 @@ class SerialMatrix(BoxTestCase):
         elif action == "close":
             r = w.do("try-close")
             outcome.need(r.value("close-attempt") == "running", "the program ended")
-            r = w.do("watch", "20")
-            outcome.need(r.ok, "the download did not complete through the window")
-            outcome.need(self.box.wait(r"image matches the file", 5), "the box did not receive the file")
-            end = self.usable(outcome, 5)
-            if end:
-                outcome.measured = end - asked
+            self.completes(outcome, asked)
         outcome.need(busy == (pause not in ("sync", "ready")), "busy/idle was not as the phase has it")
 
     def test_serial_fault_matrix(self):
