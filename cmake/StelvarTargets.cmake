@@ -66,3 +66,21 @@ function(stelvar_fuzz_target name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   set_property(GLOBAL APPEND PROPERTY STELVAR_FUZZ_TARGETS ${name})
 endfunction()
+
+# stelvar_installed_program(name SOURCES ... LIBS ...): the native build's optimised program
+# <name>, without the sanitizers, built into build/<preset>/release/bin and installed into bin/
+# by `cmake --install`. LIBS are the _fast twins of the portable libraries. The sanitized
+# program of the same name (bin/<name>) is what the tests run.
+function(stelvar_installed_program name)
+  if(WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name}_release ${A_SOURCES})
+  target_compile_options(${name}_release PRIVATE ${STELVAR_WARNINGS} -O2)
+  target_compile_definitions(${name}_release PRIVATE NDEBUG)
+  target_link_libraries(${name}_release PRIVATE ${A_LIBS})
+  set_target_properties(${name}_release PROPERTIES OUTPUT_NAME ${name}
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/release/bin)
+  install(TARGETS ${name}_release RUNTIME DESTINATION bin)
+endfunction()

@@ -40,6 +40,40 @@ void CComPort::ShowError(const char* text) {
   MessageBoxA(BoxOwner(), text, nullptr, MB_ICONERROR);
 }
 
+void CComPort::GetLoss(std::string& diagnostic, unsigned long& error) const {
+  PortLock lock(m_csPort);
+  diagnostic = m_szLostDiagnostic;
+  error = m_dwLostError;
+}
+
+void CComPort::RecordLoss(DWORD error, const char* diagnostic) {
+  if (m_bLost) return;
+  m_dwLostError = error;
+  std::snprintf(m_szLostDiagnostic, sizeof m_szLostDiagnostic, "%s", diagnostic ? diagnostic : "");
+  m_bLost = true;
+}
+
+bool CComPort::ConfirmLoss(DWORD error, const char* diagnostic) {
+  // GetCommState, not GetCommModemStatus: a healthy port without modem lines (a virtual one)
+  // refuses the latter, while a port whose device has gone refuses both.
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  if (GetCommState(m_hPort, &dcb)) return false;
+  RecordLoss(error ? error : GetLastError(), diagnostic);
+  return true;
+}
+
+void CComPort::OpenFailed(const char* text, DWORD error) {
+  if (!OnReaderThread()) {
+    ShowError(text);
+    return;
+  }
+  // The protocol's own reopen found no device: the reader must not wait on a box, and the
+  // monitor cannot go on without its port. The reader reports it with the loss.
+  PortLock lock(m_csPort);
+  RecordLoss(error, text);
+}
+
 void CComPort::Notify(const char* text) const {
   if (m_bUnloading) return;
   if (CVelManagerProcessor* processor = CVelManager::GetCurProcessor())
@@ -67,7 +101,7 @@ bool CComPort::Initialize(unsigned short port, unsigned long baudRate) {
     char text[128];
     std::snprintf(text, sizeof text, "Failed to open com port : %s, Error No. - %lul", name,
                   static_cast<unsigned long>(error));
-    ShowError(text);
+    OpenFailed(text, error);
     return false;
   }
 
@@ -85,7 +119,8 @@ bool CComPort::Initialize(unsigned short port, unsigned long baudRate) {
   DCB dcb = {};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(h, &dcb)) {
-    ShowError("CComPort::Initialize() - GetCommState() Failed");
+    // A device name that opens yet answers no serial call has no device behind it.
+    OpenFailed("CComPort::Initialize() - GetCommState() Failed", GetLastError());
     Uninitialize();
     return false;
   }
@@ -94,12 +129,25 @@ bool CComPort::Initialize(unsigned short port, unsigned long baudRate) {
   dcb.Parity = NOPARITY;
   dcb.StopBits = ONESTOPBIT;
   if (!SetCommState(h, &dcb)) {
+    const DWORD error = GetLastError();
     char text[96];
     std::snprintf(text, sizeof text, "CComPort::Initialize() - SetCommState() Failed : %lu",
-                  GetLastError());
-    ShowError(text);
+                  static_cast<unsigned long>(error));
+    // A rate the port refuses is shown in a box; a device gone meanwhile is a lost port.
+    DCB probe = {};
+    probe.DCBlength = sizeof probe;
+    if (GetCommState(h, &probe))
+      ShowError(text);
+    else
+      OpenFailed(text, error);
     Uninitialize();
     return false;
+  }
+  {
+    PortLock lock(m_csPort);
+    m_bLost = false;
+    m_dwLostError = 0;
+    m_szLostDiagnostic[0] = '\0';
   }
   m_bClosing = false;
 
@@ -140,7 +188,8 @@ bool CComPort::WriteData(const unsigned char* data, unsigned long length) {
   DWORD error = 0;
   {
     PortLock lock(m_csPort);
-    if (!m_hPort || !MayUsePort()) return false;
+    // A lost port: the reader reports it and ends the monitor after the step in hand.
+    if (!m_hPort || !MayUsePort() || m_bLost) return false;
     ok = WriteFile(m_hPort, data, length, &written, nullptr);
     if (!ok) error = GetLastError();
   }
@@ -153,6 +202,11 @@ bool CComPort::WriteData(const unsigned char* data, unsigned long length) {
   else
     std::snprintf(text, sizeof text, "CComPort::WriteData() - WriteFile() wrote %lu of %lu bytes",
                   static_cast<unsigned long>(written), length);
+  {
+    // A port whose device has gone: the reader reports this write with the loss.
+    PortLock lock(m_csPort);
+    if (m_hPort && MayUsePort() && ConfirmLoss(error, text)) return false;
+  }
   NotifyParent(Library().hParent, text, EVENT_ERROR);
   MessageBeep(MB_ICONEXCLAMATION);
   return false;
@@ -161,15 +215,26 @@ bool CComPort::WriteData(const unsigned char* data, unsigned long length) {
 bool CComPort::WriteByte(unsigned char byte) { return WriteData(&byte, 1); }
 
 bool CComPort::ReadByte(unsigned char* out) {
+  char diagnostic[96];
   for (;;) {
     {
       PortLock lock(m_csPort);
-      if (!m_hPort || m_bClosing || !MayUsePort()) return false;
+      if (!m_hPort || m_bClosing || m_bLost || !MayUsePort()) return false;
       DWORD errors = 0;
       COMSTAT status = {};
-      if (ClearCommError(m_hPort, &errors, &status) && status.cbInQue) {
+      if (!ClearCommError(m_hPort, &errors, &status)) {
+        const DWORD error = GetLastError();
+        std::snprintf(diagnostic, sizeof diagnostic, "CComPort::ReadByte() - ClearCommError() Failed : %u",
+                      static_cast<unsigned>(error));
+        if (ConfirmLoss(error, diagnostic)) return false;
+      } else if (status.cbInQue) {
         DWORD got = 0;
-        return ::ReadFile(m_hPort, out, 1, &got, nullptr) && got == 1;
+        if (::ReadFile(m_hPort, out, 1, &got, nullptr)) return got == 1;
+        const DWORD error = GetLastError();
+        std::snprintf(diagnostic, sizeof diagnostic, "CComPort::ReadByte() - ReadFile() Failed : %u",
+                      static_cast<unsigned>(error));
+        ConfirmLoss(error, diagnostic);
+        return false;
       }
     }
     Sleep(5);

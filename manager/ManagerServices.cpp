@@ -9,14 +9,14 @@ CManagerServices::~CManagerServices() {
   if (m_hCancel) CloseHandle(m_hCancel);
 }
 
-void CManagerServices::SetCancelEvent(HANDLE hEvent) {
-  // Keep a handle of our own: the manager that created the event may go first.
+HANDLE CManagerServices::NewCancelEventHandle() {
+  // Managers are made on the client's thread, before any reader thread that signals it runs.
+  if (!m_hCancel) m_hCancel = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE copy = nullptr;
-  if (hEvent)
-    DuplicateHandle(GetCurrentProcess(), hEvent, GetCurrentProcess(), &copy, 0, FALSE,
+  if (m_hCancel)
+    DuplicateHandle(GetCurrentProcess(), m_hCancel, GetCurrentProcess(), &copy, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
-  HANDLE old = static_cast<HANDLE>(InterlockedExchangePointer(&m_hCancel, copy));
-  if (old) CloseHandle(old);
+  return copy;
 }
 
 unsigned int CManagerServices::EventMessage() { return CVelManager::m_unMsgEvent; }

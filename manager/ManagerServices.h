@@ -12,8 +12,11 @@ class CManagerServices : public IProcessorServices {
   CManagerServices& operator=(const CManagerServices&) = delete;
   ~CManagerServices() override;
 
-  // The event the processors signal when they honour a cancel: the manager's "CANCELEVENT".
-  void SetCancelEvent(HANDLE hEvent);
+  // A new handle on the library's cancel event, which the processors signal when they
+  // honour a cancel: manual reset, without a name, one per loaded library, made on first use.
+  // Every manager of the process holds its own handle on it; no other process can reach it.
+  // Null if the event cannot be made.
+  HANDLE NewCancelEventHandle();
 
   void GetComportInfo(unsigned short* port, unsigned long* baudRate) override;
   void SignalCancel() override;

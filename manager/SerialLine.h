@@ -12,4 +12,8 @@ class ISerialLine {
   virtual void PurgePort() = 0;
   // Baud rate of the last open attempt.
   virtual unsigned long GetBaudRate() const = 0;
+  // Whether the line's device has gone away (a failed call that a probe of the device
+  // confirmed, or a reopen that found no device). Writes then fail without a word; whoever
+  // runs the line ends it and reports the loss.
+  virtual bool IsLost() const { return false; }
 };

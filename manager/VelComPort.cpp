@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 
 #include "LibraryState.h"
+#include "LostPortText.h"
 #include "ManagerEvents.h"
 #include "VelManager.h"
 #include "VelManagerProcessor.h"
@@ -31,14 +32,15 @@ CVelComPort::~CVelComPort() {
 
 bool CVelComPort::MayUsePort() const { return !(t_readerStop && *t_readerStop); }
 
+bool CVelComPort::OnReaderThread() const { return t_readerStop != nullptr; }
+
 void CVelComPort::SetTimerResolution(bool raised) {
   // Sleep(5) in the poll lasts a whole scheduler tick unless the resolution is raised.
-  if (raised == m_bTimerRaised) return;
+  if (InterlockedExchange(&m_lTimerRaised, raised ? 1 : 0) == (raised ? 1 : 0)) return;
   if (raised)
     timeBeginPeriod(1);
   else
     timeEndPeriod(1);
-  m_bTimerRaised = raised;
 }
 
 int CVelComPort::StartMonitoring(unsigned short port, unsigned long baudRate) {
@@ -46,6 +48,8 @@ int CVelComPort::StartMonitoring(unsigned short port, unsigned long baudRate) {
     StopMonitoring();
     Sleep(500);
   }
+  // A reader that ended the monitor on a lost port: the new one waits for it to end.
+  RetireReader(true);
   ReapEndedReaders();
   const bool ok = Initialize(port, baudRate);
   InterlockedExchange(&m_lMonitoring, ok ? 1 : 0);
@@ -106,6 +110,7 @@ void CVelComPort::RetireReader(bool wait) {
 }
 
 bool CVelComPort::WaitForStoppedReaders() {
+  if (!m_lMonitoring) RetireReader(true);  // one that ended the monitor on a lost port
   for (Reader* r : m_retired) WaitForReader(r, kJoinTimeoutMs);
   ReapEndedReaders();
   return m_retired.empty();
@@ -154,9 +159,36 @@ DWORD WINAPI CVelComPort::ReaderThreadProc(LPVOID param) {
     unsigned char byte = 0;
     if (port->ReadByte(&byte)) {
       if (processor && !reader->stop) processor->OnReceiveByte(byte);
-    } else if (!reader->stop) {
+    } else if (!reader->stop && !port->IsLost()) {
       Sleep(5);  // the port is closed or the read failed: try again
+    }
+    // Found by the poll, by a write of the protocol, or by its reopen.
+    if (!reader->stop && port->IsLost()) {
+      port->EndLostMonitor(reader, processor);
+      break;
     }
   }
   return 0;
+}
+
+void CVelComPort::EndLostMonitor(Reader* reader, CVelManagerProcessor* processor) {
+  std::string diagnostic;
+  unsigned long error = 0;
+  GetLoss(diagnostic, error);
+  const HWND parent = Library().hParent;
+  if (!diagnostic.empty()) NotifyParent(parent, diagnostic.c_str(), EVENT_ERROR);
+  NotifyParent(parent, FormatLostPortText(GetPortNumber(), error).c_str(), EVENT_ERROR);
+  MessageBeep(MB_ICONEXCLAMATION);
+  // The client may have stopped or re-armed the monitor from either message: then its own
+  // StopTransfer closed the port and reported it.
+  if (!reader->stop) {
+    Uninitialize();  // "Uninitialize COM Port" unless a failed reopen left it closed
+    if (!reader->stop) {
+      SetTimerResolution(false);
+      InterlockedExchange(&m_lMonitoring, 0);
+      Notify("COM port monitoring stopped");
+    }
+  }
+  // A reader armed meanwhile waits for this one to end, so the processor is still ours.
+  if (processor) processor->OnPortLost();
 }

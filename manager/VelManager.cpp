@@ -25,11 +25,13 @@ CVelManager::CVelManager() : m_hCancelEvent(nullptr), m_nTransType(VELMAN_TRANS_
     m_unMsgInProcess = 0;
     InitProcessorArray();
   }
-  m_hCancelEvent = CreateEventA(nullptr, TRUE, FALSE, "CANCELEVENT");
-  // The named event outlives the manager that made it (the library keeps it): a cancel
-  // confirmed after its client stopped waiting left it signalled. A new manager starts clear.
+  // One event for the loaded library, without a name: a name would make it the session's,
+  // shared with every other program that uses this library (another port's download, its
+  // cancels and its resets). The process's managers share it through handles of their own.
+  m_hCancelEvent = lib.services.NewCancelEventHandle();
+  // The event outlives the manager: a cancel confirmed after its client stopped waiting
+  // left it signalled. A new manager starts clear.
   if (m_hCancelEvent) ResetEvent(m_hCancelEvent);
-  lib.services.SetCancelEvent(m_hCancelEvent);
 }
 
 namespace {

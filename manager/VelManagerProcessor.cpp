@@ -17,6 +17,12 @@ CVelManagerProcessor::~CVelManagerProcessor() { FreeReceiveBuffer(); }
 
 void CVelManagerProcessor::OnReceiveByte(unsigned char) { EnsureReceiveBuffer(); }
 
+void CVelManagerProcessor::OnPortLost() {
+  ClearReceiveBuffer();
+  if (m_pParent) m_pParent->KillTimer(kSilenceTimerId);
+  SendInProcessMsg(0);
+}
+
 unsigned char* CVelManagerProcessor::AllocateReceiveBuffer(std::size_t size) {
   return new (std::nothrow) unsigned char[size];
 }

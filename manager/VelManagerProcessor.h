@@ -25,6 +25,9 @@ class CVelManagerProcessor {
   // that the receive buffer exists.
   virtual void OnReceiveByte(unsigned char byte);
   virtual bool IsProcessorID(int type) const = 0;
+  // Called by the reader thread once the port's device has gone and the monitor has ended:
+  // forgets what was received, stops the silence timer and tells the client it is idle.
+  virtual void OnPortLost();
 
   void SetParentInfo(IClientWindow* parent, unsigned int msgEvent, unsigned int msgInProcess,
                      volatile int* cancel);

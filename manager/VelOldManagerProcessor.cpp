@@ -121,6 +121,7 @@ void CVelOldManagerProcessor::SendDataHeader(const unsigned char* record) {
   if (m_pPort)
     for (int i = 0; i < kDataHeaderSize; i += 8) m_pPort->WriteData(frame + i, 8);
   if (m_pOwner) m_pOwner->Pause(1);
+  if (LineLost()) return;
   SendEventMsg("Send DataHeader", EVENT_MESSAGE);
 }
 
@@ -181,6 +182,7 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
       if (first == READY) {
         SendEventMsg("Received READY from STB", EVENT_MESSAGE);
         if (m_pPort) m_pPort->WriteByte(READY_ACK);
+        if (LineLost()) return;
         m_nState = kWaitFunc;
         ClearReceiveBuffer();
         SendEventMsg("Send READY_ACK to STB", EVENT_MESSAGE);
@@ -212,8 +214,7 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
       break;
     case kWaitHeaderRep:
       if (first == HEADER_REP) {
-        HeaderStep();
-        if (m_nState == kIdle) return;  // the download completed
+        if (HeaderStep()) return;  // the download ended here: no tail
       } else {
         // A stray byte kept here would stay first in the buffer and hide every later
         // request, error report and SYNC: it is dropped.
@@ -226,7 +227,16 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
     default:
       break;
   }
+  // A line whose device has gone is ended by the reader, which reports it. Each step stops
+  // after the write that found it gone: nothing claims what did not reach the box, and no
+  // timer restart, progress or cancel reopen follows on a port that is no longer there.
+  if (LineLost()) return;
   Tail();
+}
+
+void CVelOldManagerProcessor::OnPortLost() {
+  m_nState = kWaitSync;
+  CVelManagerProcessor::OnPortLost();
 }
 
 void CVelOldManagerProcessor::Tail() {
@@ -277,6 +287,7 @@ void CVelOldManagerProcessor::Handshake() {
     m_pPort->WriteByte(SYNC);
     if (const unsigned char code = BaudCode(baud)) m_pPort->WriteByte(code);
   }
+  if (LineLost()) return;
   if (switchRate) ReopenPort(port, baud);
   ClearReceiveBuffer();
   m_nState = kWaitReady;
@@ -298,6 +309,7 @@ void CVelOldManagerProcessor::SelectFunction() {
     SendErrorMsg("Image file is invalid.");
   } else {
     if (m_pPort) m_pPort->WriteByte(FunctionCode(m_nImageKind));
+    if (LineLost()) return;
     SendFormatted(EVENT_MESSAGE, "Send %s to STB", FunctionName(m_nImageKind));
   }
   m_nState = kWaitFuncEcho;
@@ -311,37 +323,46 @@ void CVelOldManagerProcessor::AbandonImage(const char* text) {
   m_nState = kWaitSync;
 }
 
-void CVelOldManagerProcessor::HeaderStep() {
+bool CVelOldManagerProcessor::HeaderStep() {
   SendEventMsg("Received HEADER_REP from STB", EVENT_MESSAGE);
   const int64_t at = m_nOffset;
   if (at >= static_cast<int64_t>(m_image.Size())) {
     // The box asks for a header where the image has none left (it asked for a wrong block).
     AbandonImage("Image file is invalid: no section record left to send.");
-    return;
+    return false;
   }
   m_image.CopyRecord(at, s_header);
   m_nOffset += CDownloadImage::kRecordSize;
   if (static_cast<uint32_t>(m_nOffset) >= m_image.Size()) {
     CompleteDownload();
-    return;
+    return true;
   }
   const int32_t length = GetSectionLength(s_header);
   if (length < 0 || !m_image.Holds(at + CDownloadImage::kHeaderAreaSize, length)) {
     AbandonImage("Image file is invalid: a section runs past the end of the image.");
-    return;
+    return false;
   }
   SendDataHeader(s_header);
+  if (LineLost()) return false;
   m_nOffset += CDownloadImage::kHeaderAreaSize - CDownloadImage::kRecordSize;
   SendEventMsg("Start Downloading...", EVENT_MESSAGE);
   m_nState = kWaitDataHeader;
   ClearReceiveBuffer();
   s_nRemaining = length;
   m_nBlockCounter = 1;
+  return false;
 }
 
 void CVelOldManagerProcessor::CompleteDownload() {
   s_header[0] = 0;
   SendDataHeader(s_header);
+  // An end header that never reached the box is no completion: the lost line is reported instead.
+  if (LineLost()) return;
+  // Idle from here on, before the client hears of the completion: a client that arms again
+  // while it is told (in a handler, or once the box is closed) must find its state kept.
+  m_nState = kIdle;
+  m_nOffset = 0;
+  FreeReceiveBuffer();
   if (m_pOwner) m_pOwner->MessageBeep(0);
   if (m_pPort) m_pPort->PurgePort();
   if (m_pOwner) m_pOwner->Pause(500);
@@ -355,9 +376,6 @@ void CVelOldManagerProcessor::CompleteDownload() {
   if (m_pParent) m_pParent->ShowMessageBox("Download Completed!", "OK", box::kOk);
   if (m_pPort) m_pPort->Initialize(port, 9600);
   if (m_pParent) m_pParent->Send(m_unMsgEvent, 0, EVENT_COMPLETE);
-  m_nState = kIdle;
-  m_nOffset = 0;
-  FreeReceiveBuffer();
 }
 
 void CVelOldManagerProcessor::BlockStep() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "DownloadImage.h"
+#include "SerialLine.h"
 #include "VelManagerProcessor.h"
 
 class CVelOldManagerProcessor : public CVelManagerProcessor {
@@ -39,6 +40,8 @@ class CVelOldManagerProcessor : public CVelManagerProcessor {
 
   void OnReceiveByte(unsigned char byte) override;
   bool IsProcessorID(int type) const override { return type == m_nProcessorID; }
+  // Waits for a new SYNC with an empty receive buffer, like StopTransfer leaves it.
+  void OnPortLost() override;
 
   // Keeps a copy of the path and waits for the box's SYNC.
   bool SetTransferFile(const char* path);
@@ -76,7 +79,9 @@ class CVelOldManagerProcessor : public CVelManagerProcessor {
   void Tail();
   void Handshake();
   void SelectFunction();
-  void HeaderStep();
+  // True when the request ended the download (completed, or its end header lost with the line).
+  bool HeaderStep();
+  bool LineLost() const { return m_pPort && m_pPort->IsLost(); }
   void CompleteDownload();
   void BlockStep();
   // A malformed image met during the data phase: report it and wait for a new SYNC.

@@ -47,8 +47,14 @@ def measure(name, work, image, downloads, pc_command):
     with open(report) as f:
         lines = f.read().splitlines()
     rates = [float(m.group(1)) for m in (re.search(r"payload bytes in [\d.]+ s \((\d+) B/s\)", l) for l in lines) if m]
+    return rates, sorted(block_reactions(lines))
+
+
+def block_reactions(report_lines):
+    """From a stbsim report: for each block, the box's request sent to the block received, less
+    the line time of both, in ms."""
     reactions, sent = [], None
-    for line in lines:
+    for line in report_lines:
         m = re.match(r"\s*([\d.]+) #\d+ box> 69 ", line)
         if m:
             sent = float(m.group(1))
@@ -57,7 +63,7 @@ def measure(name, work, image, downloads, pc_command):
         if m and sent is not None:
             reactions.append(float(m.group(1)) - sent - BLOCK_MS - REQUEST_MS)
             sent = None
-    return rates, sorted(reactions)
+    return reactions
 
 
 def show(name, rates, reactions):

@@ -13,11 +13,9 @@ std::string WindowText(HWND hWnd) {
   return text;
 }
 
-bool IsMessageBox(HWND hWnd) {
-  char cls[16] = "";
-  GetClassNameA(hWnd, cls, sizeof cls);
-  return lstrcmpA(cls, "#32770") == 0 && GetDlgItem(hWnd, kTextControlId) != nullptr;
-}
+const char kDialogClass[] = "#32770";
+
+bool IsMessageBox(HWND hWnd) { return GetDlgItem(hWnd, kTextControlId) != nullptr; }
 
 }  // namespace
 
@@ -42,12 +40,15 @@ std::vector<CBoxAnswerer::Box> CBoxAnswerer::Take() {
   return boxes;
 }
 
-BOOL CALLBACK CBoxAnswerer::EnumProc(HWND hWnd, LPARAM param) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hWnd, &pid);
-  if (pid == GetCurrentProcessId() && IsWindowVisible(hWnd) && IsMessageBox(hWnd))
-    reinterpret_cast<CBoxAnswerer*>(param)->Answer(hWnd);
-  return TRUE;
+void CBoxAnswerer::Look() {
+  // Only dialog windows are fetched, not every window of the desktop: several velflash
+  // processes look 100 times a second each, and each look is a call to the window server.
+  for (HWND h = FindWindowExA(nullptr, nullptr, kDialogClass, nullptr); h;
+       h = FindWindowExA(nullptr, h, kDialogClass, nullptr)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(h) && IsMessageBox(h)) Answer(h);
+  }
 }
 
 void CBoxAnswerer::Answer(HWND box) {
@@ -67,7 +68,7 @@ void CBoxAnswerer::Answer(HWND box) {
 DWORD WINAPI CBoxAnswerer::ThreadProc(LPVOID param) {
   auto* self = static_cast<CBoxAnswerer*>(param);
   while (WaitForSingleObject(self->m_hStop, 10) == WAIT_TIMEOUT) {
-    EnumWindows(EnumProc, reinterpret_cast<LPARAM>(self));
+    self->Look();
     std::lock_guard<std::mutex> lock(self->m_mutex);
     // A closed box's handle may come back for a later box.
     self->m_answered.erase(std::remove_if(self->m_answered.begin(), self->m_answered.end(),

@@ -29,7 +29,8 @@ class CBoxAnswerer {
 
  private:
   static DWORD WINAPI ThreadProc(LPVOID param);
-  static BOOL CALLBACK EnumProc(HWND hWnd, LPARAM param);
+  // Answers the message boxes of this process now on the screen.
+  void Look();
   void Answer(HWND box);
 
   HWND m_hNotify;

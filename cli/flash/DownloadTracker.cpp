@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "LostPortText.h"
+
 namespace {
 
 // The texts the library shows for the box's error reports (codes 0x51 to 0x5A, and any
@@ -27,9 +29,12 @@ int CDownloadTracker::ExitCode(Outcome outcome) {
   switch (outcome) {
     case kDownloaded: return 0;
     case kPortFailed: return 3;
+    case kPortLost: return 3;
     case kImageRefused: return 4;
     case kSilent: return 5;
     case kTooManyErrors: return 6;
+    case kNoBox: return 7;
+    case kDeadline: return 8;
     case kStopped: return 130;
     case kRunning: break;
   }
@@ -41,9 +46,28 @@ const char* CDownloadTracker::Describe(Outcome outcome) {
     case kRunning: return "unfinished";
     case kDownloaded: return "downloaded";
     case kPortFailed: return "port failed";
+    case kPortLost: return "port lost";
     case kImageRefused: return "image refused";
     case kSilent: return "box silent";
     case kTooManyErrors: return "too many error reports";
+    case kNoBox: return "no box";
+    case kDeadline: return "deadline passed";
+    case kStopped: return "stopped";
+  }
+  return "unfinished";
+}
+
+const char* CDownloadTracker::Key(Outcome outcome) {
+  switch (outcome) {
+    case kRunning: return "unfinished";
+    case kDownloaded: return "downloaded";
+    case kPortFailed: return "port_failed";
+    case kPortLost: return "port_lost";
+    case kImageRefused: return "image_refused";
+    case kSilent: return "box_silent";
+    case kTooManyErrors: return "too_many_error_reports";
+    case kNoBox: return "no_box";
+    case kDeadline: return "deadline_passed";
     case kStopped: return "stopped";
   }
   return "unfinished";
@@ -64,6 +88,15 @@ bool CDownloadTracker::IsPortFailure(const std::string& text) {
   return StartsWith(text, "Failed to open com port") || StartsWith(text, "CComPort::Initialize()");
 }
 
+bool CDownloadTracker::IsPortLoss(const std::string& text) {
+  if (StartsWith(text, "CComPort::WriteData() - WriteFile() Failed")) return true;
+  // The words after the port's name and error code, from the library's own formatter.
+  const std::string words = FormatLostPortText(0, 0);
+  const std::string tail = words.substr(words.find("):") + 1);
+  return StartsWith(text, "Lost ") && text.size() > tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 void CDownloadTracker::OnTotal(uint32_t size, double now) {
   if (!m_started) m_firstStart = now;
   m_started = true;
@@ -78,10 +111,18 @@ void CDownloadTracker::OnProgress(uint32_t offset, double now) {
 }
 
 void CDownloadTracker::OnError(const std::string& text) {
+  const bool report = IsBoxReport(text);
+  std::vector<std::string>& kept = report ? m_reportTexts : m_errorTexts;
+  if (kept.size() < kKeptErrors)
+    kept.push_back(text);
+  else
+    ++m_errorsLeftOut;
   if (m_outcome != kRunning) return;
   if (IsImageRefusal(text)) {
     m_outcome = kImageRefused;
-  } else if (IsBoxReport(text)) {
+  } else if (IsPortLoss(text)) {
+    m_outcome = kPortLost;
+  } else if (report) {
     ++m_boxReports;
     if (m_maxErrors >= 0 && m_boxReports > m_maxErrors) m_outcome = kTooManyErrors;
   }
@@ -113,9 +154,13 @@ std::string CDownloadTracker::ProgressLine(double now) const {
   return text;
 }
 
-std::string CDownloadTracker::Summary(int number, double now) const {
+double CDownloadTracker::Seconds(double now) const {
   const double end = m_end >= 0 ? m_end : now;
-  const double seconds = m_started ? end - m_firstStart : 0;
+  return m_started ? end - m_firstStart : 0;
+}
+
+std::string CDownloadTracker::Summary(int number, double now) const {
+  const double seconds = Seconds(now);
   char text[160];
   std::snprintf(text, sizeof text, "box %d: %lu bytes, %.1f s, %s", number, static_cast<unsigned long>(m_reached),
                 seconds, Describe(m_outcome));

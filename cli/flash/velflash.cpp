@@ -1,44 +1,48 @@
-// velflash: one serial download (or one per box, in line mode) through VelManager.dll, for
-// scripts and production lines.
+// velflash: serial downloads through VelManager.dll, for scripts and production lines:
+// one box, one box after another (--each), or one box per port on several ports at once.
 //
-//   velflash [--port N] [--baud RATE] [--each] [--max-errors N] IMAGE
+//   velflash [options] IMAGE        (velflash --help lists the options)
 //
-// Exit status: 0 downloaded, 2 bad usage, 3 port cannot be opened, 4 image refused by the
-// library, 5 box silent for 120 s, 6 too many error reports, 130 stopped by Ctrl-C.
+// Exit status: 0 downloaded, 1 velflash itself failed, 2 bad usage, 3 port cannot be
+// opened or was lost, 4 image refused, 5 box silent for 120 s, 6 too many error reports,
+// 7 no box within --timeout, 8 box not done within --deadline, 130 stopped by Ctrl-C.
 #include <windows.h>
 
-#include <cstdio>
+#include <thread>
 
-#include "FlashOptions.h"
-#include "FlashSession.h"
+#include "FlashProgram.h"
+#include "Win32FlashHost.h"
 
 namespace {
 
-CFlashSession* volatile g_session = nullptr;
+CWin32FlashHost g_host;
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
   if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-  if (CFlashSession* session = g_session) session->RequestStop();
+  g_host.RequestStop();
   return TRUE;
+}
+
+// A velflash serving one port for another stops when its parent writes "stop" or goes away.
+void WatchParent() {
+  std::thread([] {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    std::string got;
+    char buffer[64];
+    DWORD n = 0;
+    while (got.find("stop") == std::string::npos && ReadFile(input, buffer, sizeof buffer, &n, nullptr) && n > 0)
+      got.append(buffer, n);
+    g_host.RequestStop();
+  }).detach();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CFlashOptions options;
-  if (!options.Parse(argc - 1, argv + 1)) {
-    std::fprintf(stderr, "velflash: %s\n%s", options.Error().c_str(), CFlashOptions::Usage());
-    return 2;
-  }
-  if (options.HelpAsked()) {
-    std::fputs(CFlashOptions::Usage(), stdout);
-    return 0;
-  }
-  CFlashSession session(options);
-  g_session = &session;
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--child") WatchParent();
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-  const int status = session.Run();
-  g_session = nullptr;
+  const int status = FlashProgramMain(argc - 1, argv + 1, g_host);
   SetConsoleCtrlHandler(OnConsoleControl, FALSE);
   return status;
 }

@@ -1,6 +1,11 @@
 #include "ImageInspection.h"
 
+#include <cmath>
 #include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "Utf8Text.h"
 
 #include "VelOldManagerProcessor.h"
 
@@ -16,23 +21,6 @@ constexpr int kHeaderFrame = CVelOldManagerProcessor::kDataHeaderSize;
 constexpr double kRateSwitchPause = 0.4;
 constexpr double kFramePause = 0.001;
 constexpr double kCompletionPause = 1.0;
-
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", c);
-      out += esc;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
 
 const char* KindName(const CImageInspection::SectionFacts& s) {
   if (s.program) return "program";
@@ -71,6 +59,43 @@ CImageInspection::CImageInspection(const std::vector<unsigned char>& contents) {
   m_kind = m_image.Scan(kDigSize64K, kDigSize1K);
   if (m_kind != CDownloadImage::kNone && !layout.empty()) m_problems.push_back(layout);
   if (m_kind == CDownloadImage::kNone || !layout.empty()) m_problems.push_back("Image file is invalid.");
+  if (!Accepted()) Explain(contents, found);
+}
+
+void CImageInspection::Explain(const std::vector<unsigned char>& contents,
+                               const std::vector<CDownloadImage::Section>& found) {
+  const uint32_t size = Size();
+  char text[256];
+  if (size <= 2048) {
+    if (!m_sections.empty() && HasEndRecord()) {
+      std::snprintf(text, sizeof text,
+                    "the library looks for sections only in images of more than 2048 bytes; this one has %lu",
+                    static_cast<unsigned long>(size));
+      m_why = text;
+    }
+    return;
+  }
+  // Every record the walk met could be the end record of a whole image: the first such image
+  // that the library takes shows where the stray bytes begin.
+  std::vector<int64_t> records;
+  for (const CDownloadImage::Section& s : found) records.push_back(s.offset);
+  const int64_t next = found.empty() ? 0 : found.back().offset + CDownloadImage::kHeaderAreaSize + found.back().length;
+  records.push_back(next);
+  constexpr std::size_t kMostTried = 64;  // enough for any real image; bounds the work on odd ones
+  if (records.size() > kMostTried) records.erase(records.begin(), records.end() - kMostTried);
+  for (int64_t record : records) {
+    const int64_t whole = record + CDownloadImage::kRecordSize;
+    if (record == 0 || whole >= static_cast<int64_t>(size)) continue;
+    const std::vector<unsigned char> prefix(contents.begin(), contents.begin() + whole);
+    if (!CImageInspection(prefix).Accepted()) continue;
+    std::snprintf(text, sizeof text,
+                  "a whole image ends at byte %lld (its end record at offset %lld); the %lld bytes after it are "
+                  "stray and the library reads them as sections",
+                  static_cast<long long>(whole), static_cast<long long>(record),
+                  static_cast<long long>(size - whole));
+    m_why = text;
+    return;
+  }
 }
 
 unsigned char CImageInspection::FunctionCode() const {
@@ -120,7 +145,7 @@ std::string CImageInspection::Text(const std::string& name) const {
     std::snprintf(line, sizeof line, format, args...);
     out += line;
   };
-  add("image     %s\n", name.c_str());
+  out += "image     " + name + "\n";
   add("size      %lu bytes\n", static_cast<unsigned long>(Size()));
   if (Accepted())
     add("function  0x%02X %s\n", FunctionCode(), FunctionName());
@@ -137,7 +162,8 @@ std::string CImageInspection::Text(const std::string& name) const {
   if (HasEndRecord())
     add("end       offset %lld, %d of 44 bytes%s\n", static_cast<long long>(m_endOffset), EndRecordBytes(),
         EndRecordBytes() < 44 ? " (the rest is sent as zeros)" : "");
-  for (const std::string& p : m_problems) add("refused   %s\n", p.c_str());
+  for (const std::string& p : m_problems) out += "refused   " + p + "\n";
+  if (!m_why.empty()) out += "why       " + m_why + "\n";
   if (!Accepted()) return out;
   add("line      %llu bytes PC to box, %llu bytes box to PC\n", static_cast<unsigned long long>(BytesToBox()),
       static_cast<unsigned long long>(BytesFromBox()));
@@ -150,44 +176,32 @@ std::string CImageInspection::Text(const std::string& name) const {
 }
 
 std::string CImageInspection::Json(const std::string& name) const {
-  std::string out;
-  char buf[256];
-  auto add = [&](const char* format, auto... args) {
-    std::snprintf(buf, sizeof buf, format, args...);
-    out += buf;
-  };
-  out += "{\"image\": " + JsonString(name);
-  add(", \"size\": %lu", static_cast<unsigned long>(Size()));
-  add(", \"accepted\": %s", Accepted() ? "true" : "false");
-  out += ", \"problems\": [";
-  for (std::size_t i = 0; i < m_problems.size(); ++i) out += (i ? ", " : "") + JsonString(m_problems[i]);
-  out += "]";
+  using Json = nlohmann::ordered_json;
+  // Three decimals, as the text shows them.
+  auto seconds = [](double s) { return std::round(s * 1000) / 1000; };
+  Json report;
+  report["image"] = Utf8FromNative(name);
+  report["size"] = Size();
+  report["accepted"] = Accepted();
+  report["problems"] = m_problems;
+  report["why"] = m_why.empty() ? Json() : Json(m_why);
+  report["function"] = Accepted() ? Json{{"code", FunctionCode()}, {"name", FunctionName()}} : Json();
+  Json sections = Json::array();
+  for (const SectionFacts& s : m_sections)
+    sections.push_back({{"offset", s.offset}, {"flag", s.flag}, {"type", s.program ? "program" : "data"},
+                        {"kind", KindName(s)}, {"unit", UnitName(s)}, {"payload", s.length}, {"blocks", s.blocks},
+                        {"last_block_payload", s.lastBlockPayload}});
+  report["sections"] = sections;
+  report["end_record"] = HasEndRecord() ? Json{{"offset", m_endOffset}, {"bytes", EndRecordBytes()}} : Json();
+  report["bytes_to_box"] = BytesToBox();
+  report["bytes_from_box"] = BytesFromBox();
+  Json times = Json::array();
   if (Accepted())
-    add(", \"function\": {\"code\": %d, \"name\": \"%s\"}", FunctionCode(), FunctionName());
-  else
-    out += ", \"function\": null";
-  out += ", \"sections\": [";
-  for (std::size_t i = 0; i < m_sections.size(); ++i) {
-    const SectionFacts& s = m_sections[i];
-    add("%s{\"offset\": %lld, \"flag\": %d, \"type\": \"%s\", \"kind\": \"%s\", \"unit\": \"%s\"", i ? ", " : "",
-        static_cast<long long>(s.offset), s.flag, s.program ? "program" : "data", KindName(s), UnitName(s));
-    add(", \"payload\": %ld, \"blocks\": %d, \"last_block_payload\": %d}", static_cast<long>(s.length), s.blocks,
-        s.lastBlockPayload);
-  }
-  out += "]";
-  if (HasEndRecord())
-    add(", \"end_record\": {\"offset\": %lld, \"bytes\": %d}", static_cast<long long>(m_endOffset),
-        EndRecordBytes());
-  else
-    out += ", \"end_record\": null";
-  add(", \"bytes_to_box\": %llu, \"bytes_from_box\": %llu", static_cast<unsigned long long>(BytesToBox()),
-      static_cast<unsigned long long>(BytesFromBox()));
-  out += ", \"times\": [";
-  if (Accepted())
-    for (std::size_t i = 0; i < 5; ++i) {
-      const Timing t = TimeAt(kRates[i]);
-      add("%s{\"baud\": %lu, \"seconds\": %.3f, \"line_seconds\": %.3f, \"pause_seconds\": %.3f}", i ? ", " : "",
-          t.rate, t.Total(), t.lineSeconds, t.pauseSeconds);
+    for (unsigned long rate : kRates) {
+      const Timing t = TimeAt(rate);
+      times.push_back({{"baud", t.rate}, {"seconds", seconds(t.Total())}, {"line_seconds", seconds(t.lineSeconds)},
+                       {"pause_seconds", seconds(t.pauseSeconds)}});
     }
-  return out + "]}\n";
+  report["times"] = times;
+  return report.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -45,6 +45,10 @@ class CImageInspection {
   // order; empty when it takes the image.
   const std::vector<std::string>& Problems() const { return m_problems; }
   bool Accepted() const { return m_problems.empty(); }
+  // For a refused image, what the library's words leave unsaid and the person can act on:
+  // an image too small for the library to look for sections, or a whole image followed by
+  // stray bytes. Empty when there is nothing to add.
+  const std::string& Why() const { return m_why; }
   CDownloadImage::Kind Kind() const { return m_kind; }
   unsigned char FunctionCode() const;
   const char* FunctionName() const;  // null when none is sent
@@ -60,7 +64,8 @@ class CImageInspection {
   uint64_t BytesFromBox() const;
   Timing TimeAt(unsigned long rate) const;
 
-  // The report as lines of text, and as one JSON object; name is the file's name as given.
+  // The report as lines of text, and as one JSON object (UTF-8, whatever bytes the name
+  // holds); name is the file's name as given.
   std::string Text(const std::string& name) const;
   std::string Json(const std::string& name) const;
 
@@ -70,4 +75,7 @@ class CImageInspection {
   std::vector<SectionFacts> m_sections;
   int64_t m_endOffset = -1;
   std::vector<std::string> m_problems;
+  std::string m_why;
+
+  void Explain(const std::vector<unsigned char>& contents, const std::vector<CDownloadImage::Section>& found);
 };

@@ -2,21 +2,22 @@
 // touches a box.
 //
 //   velinspect [--json] IMAGE
+//   velinspect --version
 //
 // Exit status: 0 the library takes the image, 1 it refuses it (its own words are printed),
 // 2 bad usage or a file that cannot be read.
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "ImageFile.h"
 #include "ImageInspection.h"
+#include "StelvarVersion.h"
 
 namespace {
 
-const char kUsage[] = "usage: velinspect [--json] IMAGE\n";
+const char kUsage[] = "usage: velinspect [--json] IMAGE\n       velinspect --version\n";
 
 }  // namespace
 
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
       json = true;
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
+      return 0;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::fputs("velinspect " STELVAR_VERSION "\n", stdout);
       return 0;
     } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
       std::fprintf(stderr, "velinspect: unknown option %s\n%s", argv[i], kUsage);
@@ -44,26 +48,14 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) {
-    std::fprintf(stderr, "velinspect: cannot open %s\n", path);
+  std::vector<unsigned char> contents;
+  std::string reason;
+  if (!CImageFile::Read(path, contents, reason)) {
+    std::fprintf(stderr, "velinspect: %s\n", reason.c_str());
     return 2;
   }
-  const std::streamoff size = file.tellg();
-  // The library keeps an image's size in 32 bits.
-  if (size < 0 || static_cast<uint64_t>(size) > UINT32_MAX) {
-    std::fprintf(stderr, "velinspect: %s is larger than the library can load (4 GiB)\n", path);
-    return 2;
-  }
-  std::vector<unsigned char> contents(static_cast<std::size_t>(size));
-  file.seekg(0);
-  if (size > 0 && !file.read(reinterpret_cast<char*>(contents.data()), size)) {
-    std::fprintf(stderr, "velinspect: cannot read %s\n", path);
-    return 2;
-  }
-
   const CImageInspection inspection(contents);
   const std::string report = json ? inspection.Json(path) : inspection.Text(path);
-  std::fputs(report.c_str(), stdout);
-  return inspection.Accepted() ? 0 : 1;
+  std::fwrite(report.data(), 1, report.size(), stdout);
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? (inspection.Accepted() ? 0 : 1) : 2;
 }

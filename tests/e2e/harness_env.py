@@ -1,9 +1,11 @@
 """What the end-to-end scripts share: the Wine harness's paths (set by ctest: STELVAR_WINE_RUN,
-STELVAR_HARNESS, STELVAR_BIN, STELVAR_NATIVE_BIN), Windows paths of Linux files, and a test
-case with a scratch folder for images that checks its programs are built."""
+STELVAR_HARNESS, STELVAR_BIN, STELVAR_NATIVE_BIN), pulling and putting back a serial pair,
+Windows paths of Linux files, and a test case with a scratch folder for images that checks its
+programs are built."""
 import os
 import shlex
 import shutil
+import subprocess
 import tempfile
 import unittest
 
@@ -12,6 +14,22 @@ WINE_RUN = shlex.split(os.environ["STELVAR_WINE_RUN"])
 BIN = os.environ["STELVAR_BIN"]
 STBSIM = os.path.join(os.environ["STELVAR_NATIVE_BIN"], "stbsim")
 BOX_TTY = os.path.join(HARNESS, "pty", "com2")
+
+
+SERIAL_PAIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness", "serial-pair")
+
+
+def unplug(port):
+    """Pulls the harness's serial pair that holds COM<port> (both ends hang up, the links go, as
+    when a USB-serial adapter is pulled); returns the Unix time at which it went."""
+    out = subprocess.run([SERIAL_PAIR, HARNESS, "unplug", str(port)], stdout=subprocess.PIPE, text=True,
+                         check=True, timeout=30).stdout
+    return float(out.split()[-1])
+
+
+def replug(port):
+    """Puts the pair that holds COM<port> back under the same names (new pseudo-terminals)."""
+    subprocess.run([SERIAL_PAIR, HARNESS, "replug", str(port)], check=True, timeout=30)
 
 
 def windows_path(path):

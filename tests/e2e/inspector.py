@@ -40,7 +40,9 @@ IMAGES = {
     "short-end.img": short_end(),
     "small.img": images.program(100)[:2048],
     "empty.img": b"",
+    "stray.img": images.one_anal_section() + b"\xff" * 100,
 }
+LONG_NAME = "n" * 246 + ".img"  # the longest name most file systems take
 
 
 class Inspector(unittest.TestCase):
@@ -102,13 +104,41 @@ class Inspector(unittest.TestCase):
             self.assertEqual(["Image file is invalid."], r["problems"], name)
             self.assertIsNone(r["function"], name)
 
+    def test_refusals_say_why_after_the_librarys_words(self):
+        rc, out, _ = self.run_inspect(self.path("small.img"))
+        self.assertEqual(1, rc)
+        self.assertIn("refused   Image file is invalid.\nwhy       the library looks for sections only in images of "
+                      "more than 2048 bytes; this one has 208\n", out)
+        rc, r = self.report("stray.img")
+        self.assertEqual(1, rc)
+        self.assertEqual("Image file is invalid.", r["problems"][-1])
+        self.assertEqual("a whole image ends at byte 14444 (its end record at offset 14400); the 100 bytes after it "
+                         "are stray and the library reads them as sections", r["why"])
+        self.assertIsNone(self.report("anal.img")[1]["why"])
+
+    def test_long_names_stay_whole(self):
+        with open(self.path(LONG_NAME), "wb") as f:
+            f.write(IMAGES["anal.img"])
+        rc, out, err = subprocess_in(self.dir, INSPECT + [LONG_NAME])
+        self.assertEqual(0, rc, err)
+        self.assertTrue(out.startswith("image     %s\nsize      14444 bytes\n" % LONG_NAME), out[:400])
+        rc, out, err = subprocess_in(self.dir, INSPECT + ["--json", LONG_NAME])
+        self.assertEqual(LONG_NAME, json.loads(out)["image"])
+
     def test_usage_and_unreadable_files_get_status_2(self):
-        for args in ([], ["--fast", self.path("anal.img")], [self.path("missing.img")],
-                     [self.path("anal.img"), self.path("two.img")]):
+        for args, words in (([], "usage:"), (["--fast", self.path("anal.img")], "velinspect: unknown option --fast"),
+                            ([self.path("missing.img")], "velinspect: cannot open "),
+                            ([self.path("anal.img"), self.path("two.img")], "velinspect: one image at a time"),
+                            ([self.dir], "is a folder, not an image")):
             rc, out, err = self.run_inspect(*args)
             self.assertEqual(2, rc, args)
             self.assertEqual("", out, args)
-            self.assertTrue(err.startswith("usage:") or err.startswith("velinspect: "), err)
+            self.assertIn(words, err)
+
+    def test_version(self):
+        rc, out, _ = self.run_inspect("--version")
+        self.assertEqual(0, rc)
+        self.assertRegex(out, r"^velinspect \d+\.\d+\.\d+\n$")
 
     @unittest.skipUnless(NATIVE, "only the Windows build has a second velinspect to compare with")
     def test_windows_and_native_builds_agree(self):

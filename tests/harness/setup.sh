@@ -3,8 +3,11 @@
 #  - a private Wine prefix (created once; no Mono/Gecko install),
 #  - a display: the caller's, or an Xvfb of our own when none is set,
 #  - serial pseudo-terminal pairs, seen by Windows programs as COM ports:
-#      COM1 <-> COM2, COM11 <-> COM12; the Linux ends are $1/pty/comN.
-#    COM9 has no device behind it (a port without hardware).
+#      COM1 <-> COM2, COM11 <-> COM12, and for several boxes at once COM13 <-> COM14,
+#      COM15 <-> COM16, COM17 <-> COM18; the Linux ends are $1/pty/comN. Tests pull and put
+#      back a pair with tests/harness/serial-pair.
+#    COM9 has no device behind it (a port without hardware). The prefix gives the host's own
+#    serial devices the lowest free numbers (COM3 up), which keeps them away from COM9.
 #  - a persistent wineserver, started after the display so that windows get one.
 # Writes $1/env, which tests/harness/wine-run sources.  Safe to run again.
 set -euo pipefail
@@ -20,7 +23,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINELOADERNOEXEC
 
-ports=(1 2 11 12)
+ports=(1 2 11 12 13 14 15 16 17 18)
 
 # Machines whose kernel runs no 32-bit code (execve of an i386 program fails) have only
 # Wine's 64-bit loader; the Windows tests then run the x86-64 build of the same sources
@@ -38,21 +41,12 @@ fi
 export PATH="$h/bin:$PATH"
 
 # Serial pairs first: the prefix's port links point at these paths.
-pair() {
-  local a=$1 b=$2
-  rm -f "$h/pty/com$a" "$h/pty/com$b"
-  setsid socat pty,raw,echo=0,link="$h/pty/com$a" pty,raw,echo=0,link="$h/pty/com$b" \
-    </dev/null >"$h/run/socat-$a.log" 2>&1 &
-  echo $! >"$h/run/socat-$a.pid"
-  for _ in $(seq 100); do
-    [ -e "$h/pty/com$a" ] && [ -e "$h/pty/com$b" ] && return 0
-    sleep 0.05
-  done
-  echo "setup: socat did not create the pty pair COM$a/COM$b" >&2
-  return 1
-}
-pair 1 2
-pair 11 12
+rm -f "$h"/run/pair-*
+"$here/serial-pair" "$h" start 1 2
+"$here/serial-pair" "$h" start 11 12
+"$here/serial-pair" "$h" start 13 14
+"$here/serial-pair" "$h" start 15 16
+"$here/serial-pair" "$h" start 17 18
 
 # Display.
 display=""
@@ -77,13 +71,20 @@ stamp="$WINEPREFIX/.stelvar-harness"
 if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$h" ]; then
   rm -rf "$WINEPREFIX"
   wine wineboot -i >"$h/run/wineboot.log" 2>&1 || { cat "$h/run/wineboot.log" >&2; exit 1; }
-  for n in "${ports[@]}"; do
-    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$h/pty/com$n" /f >/dev/null 2>&1
-  done
   # Keep crash dialogs away from unattended runs.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
   echo "$h" >"$stamp"
+fi
+# The prefix's COM ports point at the pairs' ends; a prefix made before a pair was added
+# gets it here (only when the list changed).
+ports_stamp="$WINEPREFIX/.stelvar-ports"
+if [ ! -f "$ports_stamp" ] || [ "$(cat "$ports_stamp")" != "${ports[*]}" ]; then
+  for n in "${ports[@]}"; do
+    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$h/pty/com$n" /f >/dev/null 2>&1
+  done
+  wineserver -w
+  echo "${ports[*]}" >"$ports_stamp"
 fi
 # Wine's own fonts (Marlett for the caption buttons' symbols, Tahoma for "MS Shell Dlg").
 # Debian's fonts-wine puts them in /usr/share/wine/fonts, but this Wine looks only in
@@ -115,4 +116,4 @@ export DISPLAY='$display'
 export STELVAR_HARNESS='$h'
 export PATH='$h/bin':"\$PATH"
 ENV
-echo "harness ready: prefix $WINEPREFIX, display $display, ports COM1-COM2 COM11-COM12"
+echo "harness ready: prefix $WINEPREFIX, display $display, ports COM1-COM2 COM11-COM12 COM13-COM14 COM15-COM16 COM17-COM18"

@@ -45,6 +45,29 @@ TEST_F(FlashOptionsTest, TakesPortRateLineModeAndErrorLimit) {
   EXPECT_EQ(0, options.maxErrors);
   EXPECT_EQ(m_image, options.image);
   for (const char* rate : {"19200", "38400", "57600"}) EXPECT_TRUE(Parse({"--baud", rate, "IMG"})) << rate;
+  EXPECT_EQ(0, options.timeout);
+  EXPECT_EQ(0, options.deadline);
+  EXPECT_FALSE(options.quiet);
+  EXPECT_EQ("", options.log);
+}
+
+TEST_F(FlashOptionsTest, SeveralPortsAndTheirChildren) {
+  ASSERT_TRUE(Parse({"--port", "1,COM3", "--port=com11", "--timeout", "30", "--deadline=90", "--log", "run.log",
+                     "--quiet", "--each", "--max-errors", "2", "IMG"}))
+      << options.Error();
+  EXPECT_EQ((std::vector<unsigned short>{1, 3, 11}), options.ports);
+  EXPECT_EQ(1, options.port);
+  EXPECT_EQ(30, options.timeout);
+  EXPECT_EQ(90, options.deadline);
+  EXPECT_EQ("run.log", options.log);
+  // A child serves one port with the same limits; the parent keeps the log.
+  EXPECT_EQ((std::vector<std::string>{"--child", "--port", "3", "--baud", "115200", "--each", "--quiet", "--max-errors",
+                                      "2", "--timeout", "30", "--deadline", "90", m_image}),
+            options.ChildArguments(1));
+  for (const char* mode : {"--version", "--list-ports", "--help"}) {
+    ASSERT_TRUE(Parse({mode})) << mode;
+    EXPECT_NE(CFlashOptions::kRun, options.mode) << mode;
+  }
 }
 
 TEST_F(FlashOptionsTest, RefusesWhatCannotWorkBeforeAnythingOpens) {
@@ -55,7 +78,15 @@ TEST_F(FlashOptionsTest, RefusesWhatCannotWorkBeforeAnythingOpens) {
       {{"--port", "0", "IMG"}, "port 0 is outside 1-255"},
       {{"--port", "256", "IMG"}, "port 256 is outside 1-255"},
       {{"--port", "-3", "IMG"}, "port -3 is outside 1-255"},
-      {{"--port", "COM1", "IMG"}, "port COM1 is outside 1-255"},
+      {{"--port", "COMX", "IMG"}, "port COMX is outside 1-255"},
+      {{"--port", "1,300", "IMG"}, "port 300 is outside 1-255"},
+      {{"--port", "3", "--port", "COM3", "IMG"}, "port 3 is given twice"},
+      {{"--timeout", "0", "IMG"}, "--timeout 0 is not a number of seconds from 1 to 86400"},
+      {{"--deadline", "1.5", "IMG"}, "--deadline 1.5 is not a number of seconds from 1 to 86400"},
+      {{"--timeout"}, "--timeout needs a number of seconds"},
+      {{"--quiet=yes", "IMG"}, "--quiet takes no value"},
+      {{"--log", "", "IMG"}, "--log needs a file"},
+      {{"."}, "image . is a folder, not a file"},
       {{"--baud", "14400", "IMG"}, "rate 14400 is not one the box knows (9600, 19200, 38400, 57600, 115200)"},
       {{"--baud", "115200x", "IMG"}, "rate 115200x is not one the box knows (9600, 19200, 38400, 57600, 115200)"},
       {{"--baud"}, "--baud needs a rate"},

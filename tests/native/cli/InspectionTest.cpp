@@ -2,6 +2,8 @@
 // virtual time against the box simulator, or the library's refusal.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "ImageBuilder.h"
 #include "ImageInspection.h"
 #include "LineHost.h"
@@ -153,15 +155,67 @@ TEST(ImageInspection, RefusedImagesGetTheLibrarysOwnWords) {
 }
 
 TEST(ImageInspection, JsonCarriesTheSameFacts) {
-  const std::string json = Inspect(ImageBuilder().Anal().End().Get()).Json("dir\\box \"1\".img");
-  EXPECT_EQ(0u, json.find("{\"image\": \"dir\\\\box \\\"1\\\".img\", \"size\": 14444, \"accepted\": true"));
-  EXPECT_NE(std::string::npos, json.find("\"function\": {\"code\": 5, \"name\": \"FUNC_DATA_ANAL\"}"));
-  EXPECT_NE(std::string::npos,
-            json.find("{\"offset\": 0, \"flag\": 1, \"type\": \"data\", \"kind\": \"ANAL\", \"unit\": \"-\", "
-                      "\"payload\": 14336, \"blocks\": 14, \"last_block_payload\": 1024}"));
-  EXPECT_NE(std::string::npos, json.find("\"end_record\": {\"offset\": 14400, \"bytes\": 44}"));
-  EXPECT_NE(std::string::npos, json.find("{\"baud\": 115200, "));
-  const std::string refused = Inspect(Bytes(100, 0)).Json("x");
-  EXPECT_NE(std::string::npos, refused.find("\"accepted\": false, \"problems\": [\"Image file is invalid.\"], \"function\": null"));
-  EXPECT_NE(std::string::npos, refused.find("\"times\": []"));
+  using nlohmann::json;
+  const json report = json::parse(Inspect(ImageBuilder().Anal().End().Get()).Json("dir\\box \"1\".img"));
+  EXPECT_EQ("dir\\box \"1\".img", report["image"]);
+  EXPECT_EQ(14444, report["size"]);
+  EXPECT_EQ(true, report["accepted"]);
+  EXPECT_EQ(json({{"code", 5}, {"name", "FUNC_DATA_ANAL"}}), report["function"]);
+  EXPECT_EQ(json::parse(R"([{"offset": 0, "flag": 1, "type": "data", "kind": "ANAL", "unit": "-",
+                             "payload": 14336, "blocks": 14, "last_block_payload": 1024}])"),
+            report["sections"]);
+  EXPECT_EQ(json({{"offset", 14400}, {"bytes", 44}}), report["end_record"]);
+  ASSERT_EQ(5u, report["times"].size());
+  EXPECT_EQ(115200, report["times"][4]["baud"]);
+  const json refused = json::parse(Inspect(Bytes(100, 0)).Json("x"));
+  EXPECT_EQ(false, refused["accepted"]);
+  EXPECT_EQ(json({"Image file is invalid."}), refused["problems"]);
+  EXPECT_TRUE(refused["function"].is_null());
+  EXPECT_TRUE(refused["times"].empty());
+  // A name in no valid encoding still gives a JSON text.
+  EXPECT_NO_THROW((void)json::parse(Inspect(Bytes(100, 0)).Json("box\xff\xfe.img")));
+}
+
+TEST(ImageInspection, RefusalsSayWhatTheLibrarysWordsLeaveOut) {
+  const Bytes whole = ImageBuilder().Anal().End().Get();  // 14444 bytes, end record at 14400
+  auto plus = [&](std::size_t n, unsigned char b) {
+    Bytes image = whole;
+    image.insert(image.end(), n, b);
+    return image;
+  };
+  const struct {
+    const char* what;
+    Bytes image;
+    const char* why;  // empty: nothing to add
+  } cases[] = {
+      {"a whole program image of 208 bytes", ImageBuilder().Program(100).End().Get(),
+       "the library looks for sections only in images of more than 2048 bytes; this one has 208"},
+      {"a whole image of exactly 2048 bytes", ImageBuilder().Program(2048 - 64 - 44).End().Get(),
+       "the library looks for sections only in images of more than 2048 bytes; this one has 2048"},
+      {"10 stray bytes", plus(10, 0xFF),
+       "a whole image ends at byte 14444 (its end record at offset 14400); the 10 bytes after it are stray and "
+       "the library reads them as sections"},
+      {"100 stray zeros", plus(100, 0x00),
+       "a whole image ends at byte 14444 (its end record at offset 14400); the 100 bytes after it are stray and "
+       "the library reads them as sections"},
+      {"a cut image", Bytes(whole.begin(), whole.begin() + 9000), ""},
+      {"100 zero bytes", Bytes(100, 0), ""},
+  };
+  for (const auto& c : cases) {
+    const CImageInspection report = Inspect(c.image);
+    ASSERT_FALSE(report.Accepted()) << c.what;
+    EXPECT_EQ(c.why, report.Why()) << c.what;
+    const std::string text = report.Text("box.img");
+    // The line comes after the library's own words.
+    if (*c.why) EXPECT_NE(std::string::npos, text.find("refused   Image file is invalid.\nwhy       " + std::string(c.why)))
+        << text;
+  }
+  EXPECT_EQ("", Inspect(whole).Why());
+}
+
+TEST(ImageInspection, LongNamesAreKeptWhole) {
+  const std::string name = std::string(300, 'd') + "/" + std::string(200, 'n') + ".img";
+  const CImageInspection report = Inspect(ImageBuilder().Anal().End().Get());
+  EXPECT_EQ(0u, report.Text(name).find("image     " + name + "\nsize      14444 bytes\n"));
+  EXPECT_EQ(name, nlohmann::json::parse(report.Json(name))["image"]);
 }

@@ -474,6 +474,101 @@ TEST_F(Protocol, AReloadReplacesTheImage) {
   EXPECT_EQ(0, p.GetOffset());
 }
 
+// A client that arms again while the completion is reported (on "Download Completed!", on
+// the idle notification or on the completion event itself) keeps its new state: the next box
+// is served, and what the client is told of the completion does not change.
+TEST_F(Protocol, ARearmDuringOrAfterTheCompletionIsKept) {
+  const Lines completion = {"beep 0", "purge", "pause 500", "0:Download Completed!", "busy 0", "pause 500",
+                            "close", "box Download Completed! | OK | 0", "open COM1 9600", "complete"};
+  const struct {
+    const char* at;        // Describe() form of the notification the client re-arms in
+    bool stopFirst;        // StopTransfer's reset before the new arm, as the serial view does
+  } cases[] = {{"0:Download Completed!", false}, {"busy 0", false}, {"complete", false}, {"complete", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.at) + (c.stopFirst ? " after a stop" : ""));
+    Arm(ImageBuilder().Anal().End().Get());
+    ToHeaderRequest();
+    Step({0x70});
+    RequestAnalBlocks();
+    bool rearmed = false;
+    host.onEvent = [&](const HostAction& a) {
+      if (rearmed || a.Describe() != c.at) return;
+      if (c.stopFirst) {
+        p.ClearReceiveBuffer();
+        p.SetState(P::kWaitSync);
+      }
+      p.SetTransferFile("C:\\img\\box.img");
+      rearmed = true;
+    };
+    const Lines lines = Step({0x70});
+    host.onEvent = nullptr;
+    ASSERT_TRUE(rearmed);
+    ASSERT_GE(lines.size(), completion.size());
+    EXPECT_EQ(completion, Lines(lines.end() - completion.size(), lines.end()));
+    EXPECT_EQ(P::kWaitSync, p.GetState());
+    // The next box's SYNC starts a handshake, not the reminder to select a file.
+    EXPECT_EQ((Lines{"read C:\\img\\box.img", "4:14444l", "write 22", "write 05", "pause 200", "close",
+                     "open COM1 115200", "pause 200", Progress(0)}),
+              Step({0x22}));
+  }
+}
+
+// Once the line's device has gone, the step in hand writes what it was writing (the port
+// fails those writes) and stops there: nothing claims what did not reach the box (no "Send
+// ..." line, no busy flag, no completion), and no timer restart or progress follows. The
+// port's reader then ends the monitor and the processor waits for SYNC, idle.
+TEST_F(Protocol, ALostLineEndsTheStepAtItsWriteAndThePortLossLeavesTheProcessorWaitingForSync) {
+  const Bytes image = ImageBuilder().Anal().End().Get();
+  Bytes end(image.begin() + 14400, image.begin() + 14444);
+  end[0] = 0;
+  Bytes block4(image.begin() + 64 + 3 * 1024, image.begin() + 64 + 4 * 1024);
+  // A data header's frame without its "Send DataHeader" line.
+  auto headerWrites = [](const Bytes& record) {
+    Lines l = HeaderFrame(record);
+    l.pop_back();
+    return l;
+  };
+  const struct {
+    const char* step;
+    Bytes before;  // what the box sent while the line was there
+    Bytes last;    // the request the line goes during
+    Lines lines;   // everything it causes
+  } cases[] = {
+      {"SYNC", {}, {0x22}, {"read C:\\img\\box.img", "4:14444l", "write 22", "write 05"}},
+      {"READY", {0x22}, {0x05}, {"0:Received READY from STB", "write 05"}},
+      {"FUNC", {0x22, 0x05}, {0xD0}, {"0:Received FUNC from STB", "write 05"}},
+      {"header", {0x22, 0x05, 0xD0, 0x05}, {0x70},
+       Join({{"0:Received HEADER_REP from STB"}, headerWrites(Bytes(image.begin(), image.begin() + 44))})},
+      {"block", {0x22, 0x05, 0xD0, 0x05, 0x70, 0x69, 0x01, 0x69, 0x02, 0x69, 0x03, 0x69}, {0x04},
+       BlockFrame(0x04, block4)},
+      {"end header", {}, {0x70}, Join({{"0:Received HEADER_REP from STB"}, headerWrites(end)})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.step);
+    Arm(image);
+    if (std::string(c.step) == "end header") {
+      ToHeaderRequest();
+      Step({0x70});
+      RequestAnalBlocks();
+    }
+    for (unsigned char b : c.before) p.OnReceiveByte(b);
+    const int state = p.GetState();
+    host.lineLost = true;
+    host.Clear();
+    for (unsigned char b : c.last) p.OnReceiveByte(b);
+    EXPECT_EQ(c.lines, host.Described());
+    for (const std::string& line : host.Described(true)) EXPECT_NE(0u, line.rfind("set timer", 0)) << line;
+    EXPECT_EQ(state, p.GetState()) << "the step stopped before it moved on";
+
+    host.Clear();
+    p.OnPortLost();
+    EXPECT_EQ((Lines{"kill timer 10", "busy 0", "update"}), host.Described(true));
+    EXPECT_EQ(P::kWaitSync, p.GetState());
+    EXPECT_EQ(0, p.GetReceivedCount());
+    host.lineLost = false;
+  }
+}
+
 TEST(ProtocolConstants, HeaderBufferAtLoadAndBaudCodes) {
   // Nothing has downloaded in this test program before this point only if run alone; the
   // tag bytes are never changed by a download of images made with the maker tag.

@@ -70,6 +70,7 @@ class RecordingHost : public IClientWindow, public IProcessorServices, public IS
   bool WriteByte(unsigned char byte) override;
   void PurgePort() override;
   unsigned long GetBaudRate() const override { return lineBaud; }
+  bool IsLost() const override { return lineLost; }
 
   // Files the services can read; a path not listed cannot be opened.
   std::map<std::string, std::vector<unsigned char>> files;
@@ -78,6 +79,7 @@ class RecordingHost : public IClientWindow, public IProcessorServices, public IS
   unsigned long lineBaud = 9600;   // rate of the last open
   bool lineOpen = true;
   bool writesFail = false;
+  bool lineLost = false;  // the line's device has gone
   // Called after every recorded event message (the client's handler).
   std::function<void(const HostAction&)> onEvent;
 
