@@ -22,7 +22,7 @@ measuring from it: what the view does with the tick does not depend on how long 
 Rows go to <build tree>/fault-matrix/serial.jsonl; tools/fault-matrix turns them into
 docs/fault-matrix.md. Environment (set by ctest): STELVAR_WINE_RUN, STELVAR_HARNESS, STELVAR_BIN,
 STELVAR_NATIVE_BIN. STELVAR_MATRIX_CELLS (ids separated by commas) runs only those cells;
-STELVAR_MATRIX_SNAPS (a folder) keeps a screenshot of the window at the end of each cell.
+STELVAR_MATRIX_SNAPS (a folder) keeps a screenshot of each cell's end state.
 """
 import os
 import re
@@ -189,6 +189,7 @@ class SerialMatrix(BoxTestCase):
         self.window = None
         self.box = None
         self.reports = 0
+        self.snap_due = None
 
     def tearDown(self):
         if self.box:
@@ -210,12 +211,11 @@ class SerialMatrix(BoxTestCase):
         for cell in cells:
             outcome = Outcome()
             started = time.time()
+            self.snap_due = os.path.join(snaps, cell.cell + ".bmp") if snaps else None
             try:
                 self.prepare(outcome)
                 if not outcome.problems:
                     getattr(self, "cell_" + cell.run)(cell, outcome)
-                if snaps:
-                    self.window.do("snap", windows_path(os.path.join(snaps, cell.cell + ".bmp")))
             finally:
                 box_text = self.box.text() if self.box else ""
                 if self.box:
@@ -267,6 +267,10 @@ class SerialMatrix(BoxTestCase):
         r = self.window.do("wait-usable", seconds)
         outcome.need(r.ok, "not idle with Close enabled within %s s" % seconds)
         self.last_usable = r.time("usable")
+        if self.snap_due:
+            # The cell's end state, as the person sees it.
+            self.window.do("snap", windows_path(self.snap_due))
+            self.snap_due = None
         return self.window.wall(r.time("usable")) if r.ok else None
 
     def new_log(self):
