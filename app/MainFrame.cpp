@@ -164,7 +164,11 @@ void CMainFrame::SelectWorkView(UINT nID) {
 }
 
 void CMainFrame::SetBusy(BOOL bBusy) {
-  if (m_pTopView) m_pTopView->m_bLocked = bBusy;
+  if (m_pTopView) {
+    m_pTopView->m_bLocked = bBusy;
+    // A frame the pointer left on a tab before the lock would stay until the next move.
+    m_pTopView->ClearHotSpotFrames();
+  }
   // Close is greyed even if the left pane is missing: closing must not end a transfer.
   EnableMenuItem(GetSystemMenu(FALSE), SC_CLOSE, MF_BYCOMMAND | (bBusy ? MF_GRAYED : MF_ENABLED));
   CWnd* pLeft = m_wndSplitter.GetPane(0, 0);

@@ -14,6 +14,8 @@
 IMPLEMENT_DYNCREATE(CVelManView, CFormView)
 
 const RECT CVelManView::kTimeRect = {122, 190, 398, 208};
+const char* const CVelManView::kSilenceText =
+    "No data from STB for 120 s: download stopped. Check the cable and the STB's power, then restart the STB.";
 
 namespace {
 
@@ -151,6 +153,8 @@ void CVelManView::OnConfigPort() {
 }
 
 void CVelManView::OnReset() {
+  m_pendingLog.clear();
+  KillTimer(kLogTimer);
   m_listLog.ResetContent();
   m_manager.StopTransfer();
   SetBusy(FALSE);
@@ -160,6 +164,9 @@ void CVelManView::OnReset() {
 }
 
 void CVelManView::OnCancelTransfer() {
+  // A confirmation the library gave after an earlier Cancel had stopped waiting may still
+  // be in the event: only one given from now on confirms this Cancel.
+  ResetEvent(m_manager.m_hCancelEvent);
   m_nCancel = 1;
   // The library honours the cancel with the box's next byte and then signals its event.
   const DWORD result = WaitForSingleObject(m_manager.m_hCancelEvent, kCancelWaitMs);
@@ -173,9 +180,13 @@ void CVelManView::OnCancelTransfer() {
   m_nCancel = 0;
 }
 
-void CVelManView::CancelTimeout() {
+void CVelManView::CancelTimeout() { StopAndRearm("Canceled!!!"); }
+
+void CVelManView::StopAndRearm(const char* line) {
   m_manager.StopTransfer();
-  AddLog("Canceled!!!");
+  // The reader has ended: a confirmation it gave while being stopped confirms nothing.
+  ResetEvent(m_manager.m_hCancelEvent);
+  AddLog(line);
   SetBusy(FALSE);
   KillTimer(kSilenceTimer);
   KillTimer(kCancelTimer);
@@ -184,10 +195,14 @@ void CVelManView::CancelTimeout() {
 }
 
 void CVelManView::OnTimer(UINT_PTR nIDEvent) {
-  if (nIDEvent == kSilenceTimer)
+  if (nIDEvent == kSilenceTimer && m_bBusy)
+    StopAndRearm(kSilenceText);  // the library restarts the timer after every byte of the box
+  else if (nIDEvent == kSilenceTimer)
     KillTimer(kSilenceTimer);
   else if (nIDEvent == kCancelTimer)
     CancelTimeout();
+  else if (nIDEvent == kLogTimer)
+    FlushLog();
   else
     Default();
 }
@@ -208,6 +223,7 @@ LRESULT CVelManView::OnManagerEvent(WPARAM wParam, LPARAM lParam) {
       break;
     case 4:
       m_dwTotalSize = CTransferTimeText::ParseEventNumber(text);
+      m_dwShownSent = kNothingShown;
       m_tStart = COleDateTime::GetCurrentTime();
       break;
     case 5:
@@ -218,11 +234,17 @@ LRESULT CVelManView::OnManagerEvent(WPARAM wParam, LPARAM lParam) {
       AddLog(("U: " + std::string(shown)).c_str());
       break;
   }
-  UpdateData(FALSE);
+  // Only the completion changes a member a control shows (the path): after the other kinds
+  // the transfer would set nothing, and reading six controls back is time the library's
+  // reader waits for before it answers the box.
+  if (lParam == 5) UpdateData(FALSE);
   return 0;
 }
 
 LRESULT CVelManView::OnManagerInProcess(WPARAM wParam, LPARAM) {
+  // While the window goes, the frame stays as the view found it: a READY answered during
+  // the closing stop would otherwise lock the frame with nothing left to unlock it.
+  if (m_bClosing) return 0;
   if (wParam == 1) {
     m_nCancel = 0;
     SetBusy(TRUE);
@@ -239,25 +261,76 @@ LRESULT CVelManView::OnManagerAbout(WPARAM, LPARAM) {
 
 void CVelManView::AddLog(const char* text) {
   const std::string stamp = COleDateTime::GetCurrentTime().Format("%H:%M.%S");
-  const std::string line = std::string(text) + " [" + stamp + "]";
-  if (m_listLog.m_hWnd) m_listLog.AddAndSelect(line.c_str());
+  m_pendingLog.push_back(std::string(text) + " [" + stamp + "]");
+  // Adding a line repaints the list and its scroll bars at once, many milliseconds under a
+  // busy window system, and the library's reader waits for this thread meanwhile instead of
+  // answering the box. So while a download runs a line waits for the next block to be on
+  // the line (UpdateTimeDisplay), for the return to idle (SetBusy), or at most kLogDelayMs.
+  if (!m_bBusy) {
+    FlushLog();
+  } else if (m_pendingLog.size() == 1 && m_hWnd) {
+    SetTimer(kLogTimer, kLogDelayMs);
+  }
+}
+
+void CVelManView::FlushLog() {
+  if (m_pendingLog.empty()) return;
+  if (m_hWnd) KillTimer(kLogTimer);
+  if (!m_listLog.m_hWnd) {
+    m_pendingLog.clear();
+    return;
+  }
+  // One repaint of the list (and its scroll bars) for all the lines, not one per line.
+  const bool several = m_pendingLog.size() > 1;
+  if (several) m_listLog.SetRedraw(FALSE);
+  for (size_t i = 0; i < m_pendingLog.size(); ++i) {
+    const char* line = m_pendingLog[i].c_str();
+    if (i + 1 < m_pendingLog.size())
+      m_listLog.AddString(line);
+    else
+      m_listLog.AddAndSelect(line);
+    m_listLog.GrowHorizontalExtent(line);
+  }
+  m_pendingLog.clear();
+  if (several) {
+    m_listLog.SetRedraw(TRUE);
+    m_listLog.RedrawWindow(nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  }
+  // Painted now (while the box takes a block), not later in the reader's wait.
+  m_listLog.UpdateWindow();
 }
 
 void CVelManView::UpdateTimeDisplay(const char* text) {
   const uint32_t sent = CTransferTimeText::ParseEventNumber(text);
+  // The library's reader waits for this answer before it goes on, and the box waits for
+  // the reader: a byte that moved nothing on (the first of the two-byte block request), or
+  // only a section's 64-byte header, redraws nothing; the box would be kept waiting for its
+  // header or block. The next block's event, a few milliseconds later, shows it all.
+  const bool shown = m_dwShownSent != kNothingShown;
+  if (shown && sent >= m_dwShownSent && sent - m_dwShownSent <= kDataHeaderSize) return;
+  // A block is on the line, and the box asks for nothing before it has taken it: time
+  // enough to show the lines that waited.
+  const bool blockSent = shown && sent > m_dwShownSent;
+  m_dwShownSent = sent;
+  if (blockSent) FlushLog();
   const COleDateTimeSpan span = COleDateTime::GetCurrentTime() - m_tStart;
   const CTransferTimeText::Update update = CTransferTimeText::Compute(sent, m_dwTotalSize, span.GetTotalDays());
   // Every byte of the box brings a progress event; the bar is repainted only when it moves.
   if (update.percent != m_wndProgress.m_nPos) m_wndProgress.SetPos(update.percent);
-  if (update.elapsed == 0) return;
-  SetTimeText(update.text);
-  if (update.elapsed % 60 != g_lastDrawnSecond) {
-    g_lastDrawnSecond = update.elapsed % 60;
-    InvalidateRect(&kTimeRect, TRUE);
+  if (update.elapsed != 0) {
+    SetTimeText(update.text);
+    if (update.elapsed % 60 != g_lastDrawnSecond) {
+      g_lastDrawnSecond = update.elapsed % 60;
+      InvalidateRect(&kTimeRect, TRUE);
+    }
   }
+  // Painted now, once: left to the reader's UpdateWindow, the bar was painted a second time
+  // by this thread's own loop, racing it.
+  UpdateWindow();
 }
 
 void CVelManView::ResetTimeDisplay() {
+  m_dwShownSent = kNothingShown;
   m_wndProgress.SetPos(0);
   SetTimeText(CTransferTimeText::kResetText);
   m_dwTotalSize = 0;
@@ -273,6 +346,8 @@ void CVelManView::SetTimeText(const std::string& text) {
 }
 
 void CVelManView::SetBusy(BOOL bBusy) {
+  FlushLog();
+  m_bBusy = bBusy;
   for (int id : {IDC_CONFIG_PORT, IDC_SELECT_FILE, IDC_RESET, IDC_LOG})
     if (HWND hCtl = GetDlgItem(m_hWnd, id)) EnableWindow(hCtl, !bBusy);
   const COLORREF transparent = FaceTransparent();
@@ -330,6 +405,7 @@ void CVelManView::OnPaint() {
 }
 
 void CVelManView::OnDestroy() {
+  m_bClosing = true;
   CFormView::OnDestroy();
   if (m_manager.IsConnectedComport()) m_manager.StopTransfer();
 }

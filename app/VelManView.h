@@ -4,10 +4,17 @@
 // settings, the image file, a time-stamped message list, a progress bar and the elapsed /
 // estimated time, Reset and Cancel. The library reports from its reader thread by
 // SendMessage, so every handler runs on the user-interface thread, one at a time.
-// Closing the view while the port is open stops the transfer first.
+// Closing the view while the port is open stops the transfer first; what the library
+// reports during that stop no longer turns the view or the frame busy or idle.
+// A box silent for 120 s while busy (the library's timer 10) ends the transfer in words
+// and arms the same file again.
+// While busy, the reader waits in its SendMessage for every notification and sends the
+// box's next header or block only after it: handlers then draw nothing that can wait (log
+// lines go to the list once a block is on the line, see AddLog).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "CBitmap.h"
 #include "CFormView.h"
@@ -27,8 +34,14 @@ class CVelManView : public CFormView {
   // Timers on the view's window: the library's 120 s silence timer, and the cancel timeout.
   static const UINT_PTR kSilenceTimer = 10;
   static const UINT_PTR kCancelTimer = 11;
+  // While busy, log lines reach the list with the next block sent, at the return to idle,
+  // or this long after they came, whichever is first (see AddLog).
+  static const UINT_PTR kLogTimer = 12;
+  static const UINT kLogDelayMs = 100;
   // The time text's rectangle (left, top, right, bottom).
   static const RECT kTimeRect;
+  // The log line when the box stayed silent for 120 s during a download.
+  static const char* const kSilenceText;
 
   ~CVelManView() override;
 
@@ -40,6 +53,7 @@ class CVelManView : public CFormView {
   const std::string& FilePath() const { return m_strFilePath; }
   const std::string& TimeText() const { return m_strTime; }
   DWORD TotalSize() const { return m_dwTotalSize; }
+  BOOL IsBusy() const { return m_bBusy; }
   CVelManager& Manager() { return m_manager; }
   CProgressWnd& Progress() { return m_wndProgress; }
 
@@ -82,13 +96,19 @@ class CVelManView : public CFormView {
   void UpdateTimeDisplay(const char* text);
   // Stores the time text and mirrors it into the view's window text.
   void SetTimeText(const std::string& text);
+  // Stamps the line with the time now and adds it to the list, at once when idle.
   void AddLog(const char* text);
+  // Appends the lines still waiting to the list, selects the last and paints the list.
+  void FlushLog();
   void SetBusy(BOOL bBusy);
   // The library did not confirm a cancel in time: stop, log, re-arm the same file, beep.
   void CancelTimeout();
+  // Stops the transfer, logs the line, returns to idle, arms the same file again and beeps.
+  void StopAndRearm(const char* line);
   void ArmTransfer();
 
   CListBox m_listLog;
+  std::vector<std::string> m_pendingLog;  // stamped lines not yet in the list
   unsigned long m_dwBaudRate = 0;
   int m_nDataBits = 8;
   int m_nPort = 0;
@@ -98,6 +118,11 @@ class CVelManView : public CFormView {
   CVelManager m_manager;
   volatile int m_nCancel = 0;
   DWORD m_dwTotalSize = 0;
+  static const uint32_t kNothingShown = 0xFFFFFFFFu;
+  static const uint32_t kDataHeaderSize = 64;  // what the library sends for a section's header
+  uint32_t m_dwShownSent = kNothingShown;  // the progress the bar and the time text show
+  BOOL m_bBusy = FALSE;     // between the library's in-process 1 and the return to idle
+  bool m_bClosing = false;  // the window is being destroyed
   CSkinButton m_btnConfig;  // 1026
   CSkinButton m_btnFile;    // 1020
   CSkinButton m_btnReset;   // 1033

@@ -28,7 +28,7 @@ void CVelSplitterWnd::DrawAllSplitBars(CDC* pDC, int cxInside, int cyInside) {
 
 void CVelSplitterWnd::OnDrawSplitter(CDC* pDC, ESplitType nType, const CRect& rect, int, int nCol) {
   if (!pDC) {
-    RedrawWindow(m_hWnd, &rect, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
+    RedrawWindow(&rect, RDW_INVALIDATE | RDW_NOCHILDREN);
     return;
   }
   if (nType != splitBorder) {

@@ -68,7 +68,16 @@ void CVelTopView::OnPaint() {
   canvas.SelectObject(old);
 }
 
+void CVelTopView::ClearHotSpotFrames() {
+  // Nothing to repaint when no frame is up: the busy lock comes at the box's READY, when
+  // painting the banner would hold up the hand-shake.
+  if (!m_hWnd || !m_bFrameShown) return;
+  m_bFrameShown = false;
+  for (const RECT& spot : kHotSpots) InvalidateRect(&spot, TRUE);
+}
+
 void CVelTopView::DrawHotSpotFrame(int i, BOOL bSunken) {
+  m_bFrameShown = true;
   CClientDC dc(this);
   const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
   const COLORREF light = GetSysColor(COLOR_BTNHILIGHT);
@@ -87,6 +96,9 @@ void CVelTopView::ClickHotSpot(int i) {
 }
 
 void CVelTopView::TrackHotSpots(HotSpotEvent event, CPoint point) {
+  // The press of this click began on the banner and nothing has taken its capture since.
+  const bool pressHeld = event == HotSpotEvent::kRelease && GetCapture() == m_hWnd;
+  if (event == HotSpotEvent::kPress && !m_bLocked) SetCapture(m_hWnd);
   for (int i = 0; i < kHotSpotCount; ++i) {
     const bool inside = PtInRect(&kHotSpots[i], point) != FALSE;
     switch (event) {
@@ -97,13 +109,10 @@ void CVelTopView::TrackHotSpots(HotSpotEvent event, CPoint point) {
           InvalidateRect(&kHotSpots[i], TRUE);
         break;
       case HotSpotEvent::kPress:
-        if (inside && !m_bLocked) {
-          SetCapture(m_hWnd);
-          DrawHotSpotFrame(i, TRUE);
-        }
+        if (inside && !m_bLocked) DrawHotSpotFrame(i, TRUE);
         break;
       case HotSpotEvent::kRelease:
-        if (inside && !m_bLocked) {
+        if (inside && !m_bLocked && pressHeld) {
           ClickHotSpot(i);
           Invalidate(FALSE);
         }
@@ -119,6 +128,10 @@ void CVelTopView::TrackHotSpots(HotSpotEvent event, CPoint point) {
 }
 
 void CVelTopView::OnMouseMove(UINT, CPoint point) {
+  if (!m_bTrackingLeave) {
+    TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, m_hWnd, 0};
+    m_bTrackingLeave = TrackMouseEvent(&tme) != FALSE;
+  }
   TrackHotSpots(HotSpotEvent::kMove, point);
   Default();
 }
@@ -133,6 +146,20 @@ void CVelTopView::OnLButtonUp(UINT, CPoint point) {
     TrackHotSpots(HotSpotEvent::kRelease, point);
   else if (GetCapture() == m_hWnd)
     ReleaseCapture();  // a press that began before the lock still ends
+  Default();
+}
+
+LRESULT CVelTopView::OnMouseLeave(WPARAM, LPARAM) {
+  // The pointer may have left a hot spot by a path the banner never saw.
+  m_bTrackingLeave = false;
+  ClearHotSpotFrames();
+  return 0;
+}
+
+void CVelTopView::OnCaptureChanged(HWND) {
+  // A press ended by something else (a message box, another window taking the mouse) leaves
+  // no sunken frame behind.
+  ClearHotSpotFrames();
   Default();
 }
 

@@ -1,9 +1,13 @@
 // VelTopView.h - the 700 x 124 banner at the top: the artwork, the Serial and USB tabs that switch the mode, the home-page icon, and the timer that gives the main window its rounded outline.
 //
 // Hot spots act on release: the one under the pointer when the left button goes up acts,
-// wherever the press began; every release frees the capture. While a transfer runs
-// (m_bLocked) they show no frame and ignore clicks; the window outline still follows the
-// pointer. Timer 100 (1500 ms) starts with the banner and restarts on every mouse move over
+// wherever on the banner the press began. A press on the banner takes the mouse capture,
+// and only a release while the banner still holds it acts, so a button-up whose press went
+// elsewhere (the second click of a double-click that closed a dialog over the banner) or
+// whose capture was taken away does nothing; every release frees the capture. The frames
+// drawn on the hot spots go when the pointer leaves the banner, when the capture is lost
+// and when the lock comes. While a transfer runs (m_bLocked) they show no frame and ignore
+// clicks; the window outline still follows the pointer. Timer 100 (1500 ms) starts with the banner and restarts on every mouse move over
 // it and whenever the main window is being moved; when it fires while the window shows its
 // full outline, the window takes its rounded one.
 #pragma once
@@ -29,6 +33,8 @@ class CVelTopView : public CView {
 
   // Stops timer 100 and starts it again.
   void RestartShapeTimer();
+  // Removes any hover or press frame from the hot spots (they are repainted plain).
+  void ClearHotSpotFrames();
   BOOL PreTranslateMessage(MSG* pMsg) override;
   // Does nothing: the banner never takes the focus.
   void OnActivateView(BOOL, CView*, CView*) override {}
@@ -43,6 +49,8 @@ class CVelTopView : public CView {
     MSG_WM_MOUSEMOVE(OnMouseMove)
     MSG_WM_LBUTTONDOWN(OnLButtonDown)
     MSG_WM_LBUTTONUP(OnLButtonUp)
+    MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)
+    MSG_WM_CAPTURECHANGED(OnCaptureChanged)
     MSG_WM_TIMER(OnTimer)
     CHAIN_MSG_MAP(CView)
   END_MSG_MAP()
@@ -50,6 +58,10 @@ class CVelTopView : public CView {
   CToolTipCtrl m_toolTip;
   BOOL m_bLocked = FALSE;  // set while a transfer runs
   int m_nTab = 0;          // highlighted tab: 0 Serial, 1 USB
+
+ private:
+  bool m_bTrackingLeave = false;  // a WM_MOUSELEAVE is asked for
+  bool m_bFrameShown = false;     // a frame was drawn on a hot spot and may still be there
 
  protected:
   enum class HotSpotEvent { kMove, kPress, kRelease };
@@ -61,6 +73,8 @@ class CVelTopView : public CView {
   void OnMouseMove(UINT nFlags, CPoint point);
   void OnLButtonDown(UINT nFlags, CPoint point);
   void OnLButtonUp(UINT nFlags, CPoint point);
+  LRESULT OnMouseLeave(WPARAM, LPARAM);
+  void OnCaptureChanged(HWND hWndNew);
   void OnTimer(UINT_PTR nIDEvent);
 
   void TrackHotSpots(HotSpotEvent event, CPoint point);

@@ -46,7 +46,7 @@ int CSkinButton::SetBitmaps(HBITMAP hBitmapIn, COLORREF crTransColorIn, HBITMAP 
     // Without a hover image nothing is kept; the normal bitmap handed over is not leaked.
     DeleteObject(hBitmapOut);
   }
-  if (m_hWnd) RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  if (m_hWnd) RedrawWindow(nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   return 0;
 }
 

@@ -1,7 +1,45 @@
 #include "CDC.h"
 
+namespace {
+
+// The slot of m_original for an object of this type, or -1 for one that is not kept.
+int SelectionSlot(DWORD type) {
+  switch (type) {
+    case OBJ_BITMAP:
+      return 0;
+    case OBJ_FONT:
+      return 1;
+    case OBJ_PEN:
+    case OBJ_EXTPEN:
+      return 2;
+    case OBJ_BRUSH:
+      return 3;
+    default:
+      return -1;
+  }
+}
+
+}  // namespace
+
 CDC::~CDC() {
-  if (m_bOwned && m_hDC) DeleteDC(m_hDC);
+  if (m_bOwned && m_hDC) {
+    RestoreSelections();
+    DeleteDC(m_hDC);
+  }
+}
+
+HGDIOBJ CDC::SelectObject(HGDIOBJ hObject) {
+  const HGDIOBJ old = ::SelectObject(m_hDC, hObject);
+  const int slot = hObject ? SelectionSlot(GetObjectType(hObject)) : -1;
+  if (slot >= 0 && old && old != HGDI_ERROR && !m_original[slot]) m_original[slot] = old;
+  return old;
+}
+
+void CDC::RestoreSelections() {
+  for (HGDIOBJ& original : m_original) {
+    if (original && m_hDC) ::SelectObject(m_hDC, original);
+    original = nullptr;
+  }
 }
 
 BOOL CDC::CreateCompatibleDC(CDC* pDC) {

@@ -1,7 +1,10 @@
 // CDC.h - a drawing context: an HDC with the GDI operations the program's drawing uses.
 //
-// A CDC made from an HDC only borrows it; one made by CreateCompatibleDC owns its memory
-// context and deletes it, with whatever is still selected into it restored first.
+// A CDC made from an HDC only borrows it and leaves it as it is (a colour handler's
+// selections are meant to stay). One made by CreateCompatibleDC owns its memory context:
+// before deleting it, it selects back the bitmap, font, pen and brush the context had
+// before this object's first SelectObject of each kind, so that nothing the caller still
+// owns stays selected. CPaintDC and CClientDC do the same before they give their context back.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +20,10 @@ class CDC {
   // A memory context compatible with pDC (with the screen when pDC is null).
   BOOL CreateCompatibleDC(CDC* pDC);
 
-  HGDIOBJ SelectObject(HGDIOBJ hObject) { return ::SelectObject(m_hDC, hObject); }
+  // Selects a bitmap, font, pen or brush; returns the object it replaces.
+  HGDIOBJ SelectObject(HGDIOBJ hObject);
+  // Selects back the objects the context had before this object's first selection of each kind.
+  void RestoreSelections();
   void FillSolidRect(const RECT& rect, COLORREF color);
   // A 1-pixel frame: top and left edges in clrTopLeft, bottom and right edges in clrBottomRight.
   void Draw3dRect(const RECT& rect, COLORREF clrTopLeft, COLORREF clrBottomRight);
@@ -39,4 +45,8 @@ class CDC {
 
  protected:
   bool m_bOwned = false;
+
+ private:
+  // The context's own objects, in the order bitmap, font, pen, brush; null until replaced.
+  HGDIOBJ m_original[4] = {nullptr, nullptr, nullptr, nullptr};
 };

@@ -5,6 +5,7 @@
 CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) { m_hDC = BeginPaint(m_hWnd, &m_ps); }
 
 CPaintDC::~CPaintDC() {
+  RestoreSelections();
   EndPaint(m_hWnd, &m_ps);
   m_hDC = nullptr;
 }

@@ -160,7 +160,7 @@ void CSplitterWnd::DrawAllSplitBars(CDC* pDC, int cxInside, int cyInside) {
 
 void CSplitterWnd::OnDrawSplitter(CDC* pDC, ESplitType nType, const CRect& rect) {
   if (!pDC) {
-    RedrawWindow(m_hWnd, &rect, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
+    RedrawWindow(&rect, RDW_INVALIDATE | RDW_NOCHILDREN);
     return;
   }
   if (nType == splitBorder) {

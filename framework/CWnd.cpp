@@ -203,7 +203,7 @@ INT_PTR CALLBACK CWnd::StaticDlgProc(HWND hWnd, UINT, WPARAM, LPARAM) {
 
 LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   const CurrentMessage saved = m_current;
-  m_current = {message, wParam, lParam, true};
+  m_current = {message, wParam, lParam, true, false};
   ++m_nDispatchDepth;
   const LRESULT result = WindowProc(message, wParam, lParam);
   if (message == WM_NCDESTROY) {
@@ -250,12 +250,21 @@ BOOL CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& l
 }
 
 BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult) {
-  return ProcessWindowMessage(m_hWnd, OCM__BASE + message, wParam, lParam, lResult);
+  // While the control's table handles the reflected message, that message is the one its
+  // Default() acts on, not whatever the control itself was handling (an edit asks for its
+  // colours from inside its own paint: defaulting that paint would recurse without end).
+  const CurrentMessage saved = m_current;
+  m_current = {message, wParam, lParam, true, true};
+  const BOOL handled = ProcessWindowMessage(m_hWnd, OCM__BASE + message, wParam, lParam, lResult);
+  m_current = saved;
+  return handled;
 }
 
 LRESULT CWnd::Default() {
   // Outside the handling of one of this window's messages there is nothing to default.
   if (!m_current.valid) return 0;
+  if (m_current.reflected)
+    return m_hWnd ? DefWindowProcA(m_hWnd, m_current.message, m_current.wParam, m_current.lParam) : 0;
   return DefaultProcessing(m_current.message, m_current.wParam, m_current.lParam);
 }
 

@@ -93,9 +93,12 @@ class CWnd : public CCmdTarget {
   BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
   void UpdateWindow() { ::UpdateWindow(m_hWnd); }
   void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
+  BOOL RedrawWindow(const RECT* pRect, UINT nFlags) { return ::RedrawWindow(m_hWnd, pRect, nullptr, nFlags); }
   void InvalidateRect(const RECT* pRect, BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, pRect, bErase); }
   UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse) { return ::SetTimer(m_hWnd, nIDEvent, nElapse, nullptr); }
   BOOL KillTimer(UINT_PTR nIDEvent) { return ::KillTimer(m_hWnd, nIDEvent); }
+  // WM_SETREDRAW: FALSE stops the window repainting itself as it changes; TRUE lets it again.
+  void SetRedraw(BOOL bRedraw = TRUE) { ::SendMessageA(m_hWnd, WM_SETREDRAW, bRedraw, 0); }
   HMENU GetSystemMenu(BOOL bRevert) const { return ::GetSystemMenu(m_hWnd, bRevert); }
 
   // Makes sure a window class of the framework's procedure exists; returns its name.
@@ -104,7 +107,10 @@ class CWnd : public CCmdTarget {
 
  protected:
   // The default processing of the message this window is handling now (for handlers that
-  // want it too); 0 when called while the window handles no message.
+  // want it too); 0 when called while the window handles no message. Inside a handler of a
+  // message reflected from the parent (OCM_*), the reflected message's default answer: what
+  // DefWindowProc gives this window for the original message (for a colour request, the
+  // system's brush for this kind of control; 0 for a command or owner drawing).
   LRESULT Default();
   // What a message nobody handles gets: a colour request is offered to the child control
   // it comes from (reflection), then the previous or default window procedure runs.
@@ -134,8 +140,9 @@ class CWnd : public CCmdTarget {
     WPARAM wParam;
     LPARAM lParam;
     bool valid;
+    bool reflected;  // offered by the parent (OCM_*), not sent to this window
   };
-  CurrentMessage m_current = {0, 0, 0, false};
+  CurrentMessage m_current = {0, 0, 0, false, false};
   WNDPROC m_pfnSuper = nullptr;  // previous procedure of a subclassed window
   int m_nDispatchDepth = 0;      // messages of this window being handled right now
   bool m_bNcDestroyPending = false;

@@ -168,17 +168,7 @@ void CVelManUSBView::AddMessage(const char* text) {
   const char* line = text ? text : "";
   m_listMessages.AddAndSelect(line);
   // Lines wider than the list (a long file name) can be scrolled to in full.
-  HWND hList = m_listMessages.m_hWnd;
-  HDC dc = ::GetDC(hList);
-  if (!dc) return;
-  HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(hList, WM_GETFONT, 0, 0)));
-  SIZE size = {};
-  ::GetTextExtentPoint32A(dc, line, lstrlenA(line), &size);
-  if (oldFont) ::SelectObject(dc, oldFont);
-  ::ReleaseDC(hList, dc);
-  const LRESULT width = size.cx + 6;
-  if (width > ::SendMessageA(hList, LB_GETHORIZONTALEXTENT, 0, 0))
-    ::SendMessageA(hList, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
+  m_listMessages.GrowHorizontalExtent(line);
 }
 
 CProgressWnd& CVelManUSBView::Bar(UsbProgressBar bar) {

@@ -12,6 +12,7 @@ import subprocess
 import threading
 import time
 
+import harness_env
 from harness_env import BIN, BOX_TTY, HARNESS, STBSIM, WINE_RUN
 
 DRIVER = os.path.join(BIN, "stelvar_driver.exe")
@@ -189,51 +190,20 @@ class Box:
 
 
 class Cable:
-    """The harness's COM1/COM2 pair: a socat between two pseudo-terminals. Pulling it ends the
-    socat, so both terminals vanish as a pulled USB-serial adapter does; putting it back starts a
-    new pair under the same names (tests/harness/setup.sh makes the first)."""
+    """The line between COM1 and the box: pulled and put back with the harness's serial-pair
+    helper (both pseudo-terminals hang up and vanish, as a pulled USB-serial adapter does; put
+    back, the pair returns under the same names)."""
 
-    PID = os.path.join(HARNESS, "run", "socat-1.pid")
-    LOG = os.path.join(HARNESS, "run", "socat-1.log")
-    ENDS = [os.path.join(HARNESS, "pty", "com1"), os.path.join(HARNESS, "pty", "com2")]
+    @staticmethod
+    def pull():
+        """Returns the Unix time at which the line went."""
+        return harness_env.unplug(1)
 
-    @classmethod
-    def pull(cls):
-        """Returns the Unix time at which the line was gone."""
-        try:
-            with open(cls.PID) as f:
-                pid = int(f.read().strip())
-            os.kill(pid, signal.SIGTERM)
-        except (OSError, ValueError):
-            pid = None
-        end = time.time() + 5
-        while pid and time.time() < end:
-            try:
-                os.kill(pid, 0)
-            except OSError:
-                break
-            time.sleep(0.01)
-        return time.time()
+    @staticmethod
+    def plug():
+        harness_env.replug(1)
+        return Cable.present()
 
-    @classmethod
-    def plug(cls):
-        """Puts the pair back; true once both ends exist again."""
-        for end in cls.ENDS:
-            if os.path.lexists(end):
-                os.remove(end)
-        with open(cls.LOG, "a") as log:
-            proc = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + cls.ENDS[0], "pty,raw,echo=0,link=" + cls.ENDS[1]],
-                                    stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-                                    start_new_session=True)
-        with open(cls.PID, "w") as f:
-            f.write(str(proc.pid))
-        end = time.time() + 5
-        while time.time() < end:
-            if all(os.path.exists(e) for e in cls.ENDS):
-                return True
-            time.sleep(0.02)
-        return False
-
-    @classmethod
-    def present(cls):
-        return all(os.path.exists(e) for e in cls.ENDS)
+    @staticmethod
+    def present():
+        return all(os.path.exists(os.path.join(HARNESS, "pty", end)) for end in ("com1", "com2"))

@@ -1,5 +1,7 @@
 // The banner's hot spots, the left menus' button and the lock while a transfer runs, in
 // the program's real frame: what a person's presses and moves do, and what they see.
+#include <functional>
+
 #include "ShellFixture.h"
 #include "SkinButton.h"
 #include "VelLeftMenuView.h"
@@ -88,6 +90,74 @@ TEST_F(Shell, LockedHotSpotsDrawNoFrameAndIgnoreClicksWhileTheWindowStillTurnsRe
   frame->SetBusy(FALSE);
 }
 
+// A frame drawn on a hot spot goes however the pointer or the press ends: by the real
+// pointer leaving the banner on a path it never saw, by the lock coming while the pointer
+// rests on a tab, or by the capture being taken away mid-press (a message box, another window).
+TEST_F(Shell, HotSpotFramesGoWhenThePointerLeavesTheLockComesOrThePressLosesItsCapture) {
+  CVelTopView* top = frame->m_pTopView;
+  ASSERT_NE(nullptr, top);
+  const RECT& usb = CVelTopView::kHotSpots[1];
+  auto edge = [&] { return ScreenPixel(top->m_hWnd, usb.left, usb.top + 10); };
+  auto pointerTo = [&](HWND hWnd, POINT at) {
+    ClientToScreen(hWnd, &at);
+    SetCursorPos(at.x, at.y);
+  };
+  // Away from the program: the screen's far corner.
+  auto pointerAway = [] { SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1); };
+  SetForegroundWindow(frame->m_hWnd);
+  const struct {
+    const char* name;
+    std::function<void()> press;  // with the pointer resting on the tab
+    std::function<void()> end;
+    std::function<void()> undo;
+  } cases[] = {
+      {"pointer went from the tab straight into the work view", [] {},
+       [&] { pointerTo(Pane(1)->m_hWnd, POINT{300, 200}); }, [] {}},
+      {"lock came while the pointer rested on the tab", [] {}, [&] { frame->SetBusy(TRUE); },
+       [&] { frame->SetBusy(FALSE); }},
+      {"capture taken mid-press", [&] { SendMouse(top->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, Centre(1)); },
+       [&] { SetCapture(frame->m_hWnd); }, [] { ReleaseCapture(); }},
+  };
+  for (const auto& c : cases) {
+    pointerAway();
+    PumpFor(100);
+    top->Invalidate(FALSE);
+    top->UpdateWindow();
+    const COLORREF plain = edge();
+    pointerTo(top->m_hWnd, Centre(1));
+    ASSERT_TRUE(PumpUntil([&] { return edge() != plain; }, 2000)) << c.name;
+    c.press();
+    PumpFor(100);
+    ASSERT_NE(plain, edge()) << c.name;
+    c.end();
+    EXPECT_TRUE(PumpUntil([&] { return edge() == plain; }, 2000)) << c.name;
+    c.undo();
+  }
+  pointerAway();
+}
+
+// Only a release whose press began on the banner acts: the second click of a double-click
+// that closed a dialog lying over the banner goes up over "USB" with no press here.
+TEST_F(Shell, AReleaseWithoutAPressOnTheBannerOrAfterItsCaptureWasTakenDoesNothing) {
+  CVelTopView* top = frame->m_pTopView;
+  ASSERT_NE(nullptr, top);
+  SendMouse(top->m_hWnd, WM_LBUTTONUP, 0, Centre(1));
+  EXPECT_EQ(CMainFrame::kSerialMode, frame->m_nMode);
+  EXPECT_EQ(0, top->m_nTab);
+
+  SendMouse(top->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, Centre(1));
+  SetCapture(frame->m_hWnd);  // a message box or another window takes the mouse mid-press
+  ReleaseCapture();
+  SendMouse(top->m_hWnd, WM_LBUTTONUP, 0, Centre(1));
+  EXPECT_EQ(CMainFrame::kSerialMode, frame->m_nMode);
+
+  // A press on the banner away from the tabs, released on "USB", is a click on "USB".
+  SendMouse(top->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, POINT{400, 20});
+  SendMouse(top->m_hWnd, WM_LBUTTONUP, 0, Centre(1));
+  EXPECT_EQ(CMainFrame::kUsbMode, frame->m_nMode);
+  EXPECT_EQ(nullptr, GetCapture());
+}
+
 TEST_F(Shell, TheBusyLockDisablesAndGreysTheMenuButtonOfEitherMode) {
   auto* left = dynamic_cast<CVelLeftMenuView*>(Pane(0));
   ASSERT_NE(nullptr, left);
@@ -146,3 +216,4 @@ TEST_F(Shell, AClickIntoTheSerialLeftMenuMakesTheWorkViewActiveAgain) {
                MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
   EXPECT_EQ(static_cast<CView*>(work), frame->GetActiveView());
 }
+

@@ -6,6 +6,7 @@
 CVelManApp theApp;
 
 void Shell::SetUp() {
+  startTick = GetTickCount();
   ASSERT_TRUE(theApp.InitInstance());
   frame = theApp.GetMainFrame();
   ASSERT_NE(nullptr, frame);

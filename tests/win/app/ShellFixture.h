@@ -27,6 +27,7 @@ class Shell : public ::testing::Test {
   static CRect RectInParent(HWND hChild);
 
   CMainFrame* frame = nullptr;
+  DWORD startTick = 0;  // just before the program's start-up began
   MessagePump pump{&theApp};
 };
 

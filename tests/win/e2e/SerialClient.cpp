@@ -174,6 +174,7 @@ int main(int argc, char** argv) {
     ResetEvent(manager->m_hCancelEvent);
     armed = manager->ReadyToTransfer(CVelManager::VELMAN_TRANS_SERIAL, o.image.c_str());
   });
+  notes.Add("armed %d connected %d", armed, manager->IsConnectedComport());
 
   // A thread waiting on the cancel event wakes even for a signal that is reset at once.
   HANDLE stopWatch = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CButton.h"
+#include "CClientDC.h"
 #include "CView.h"
 #include "CWnd.h"
 #include "MessagePump.h"
@@ -351,6 +352,78 @@ TEST(Default, ActsOnTheMessageOfItsOwnWindowAndOnNothingOutsideOne) {
   sub.DestroyWindow();
   a.DestroyWindow();
   b.DestroyWindow();
+}
+
+namespace {
+
+// An edit control that answers its own colour request with the reflected message's default.
+// The edit asks from inside its own paint, so a Default() that re-ran the control's current
+// message would paint again and ask again without end: the depth guard records that instead.
+class CDefaultingEdit : public CWnd {
+ public:
+  BEGIN_MSG_MAP(CDefaultingEdit)
+    REFLECTED_CTLCOLOR(OnColor)
+  END_MSG_MAP()
+  HBRUSH OnColor(CDC*, UINT nCtlColor) {
+    if (asking) return nested = true, nullptr;
+    asking = true;
+    kind = nCtlColor;
+    answer = reinterpret_cast<HBRUSH>(Default());
+    asking = false;
+    return answer;
+  }
+  bool asking = false, nested = false;
+  UINT kind = 99;
+  HBRUSH answer = nullptr;
+};
+
+}  // namespace
+
+TEST(Default, InAReflectedHandlerGivesTheReflectedMessagesDefaultAnswerNotTheControlsCurrentMessage) {
+  CQuietParentWnd parent;
+  ASSERT_TRUE(CreateTopLevel(parent, "reflected default", nullptr, WS_POPUP));
+  HWND hEdit = CreateWindowExA(0, "EDIT", "text", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, parent.m_hWnd,
+                               reinterpret_cast<HMENU>(1), GetModuleHandleA(nullptr), nullptr);
+  CDefaultingEdit edit;
+  ASSERT_TRUE(edit.SubclassWindow(hEdit));
+  ShowWindow(parent.m_hWnd, SW_SHOWNOACTIVATE);
+  RedrawWindow(hEdit, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_FALSE(edit.nested);
+  ASSERT_NE(99u, edit.kind);
+  // The answer is the system's own for that request: what DefWindowProc gives the edit.
+  HDC hdc = GetDC(hEdit);
+  EXPECT_EQ(DefWindowProcA(hEdit, WM_CTLCOLORMSGBOX + edit.kind, reinterpret_cast<WPARAM>(hdc),
+                           reinterpret_cast<LPARAM>(hEdit)),
+            reinterpret_cast<LRESULT>(edit.answer));
+  ReleaseDC(hEdit, hdc);
+  EXPECT_NE(nullptr, edit.answer);
+  parent.DestroyWindow();
+}
+
+TEST(DrawingContext, AClientContextGivesItsWindowBackWithTheObjectsItHadSelected) {
+  // A window with a context of its own keeps what is selected into it from one GetDC to the next.
+  CWnd wnd;
+  ASSERT_TRUE(wnd.CreateEx(0, CWnd::EnsureClassRegistered("Stelvar.OwnDcTest", CS_OWNDC, nullptr, nullptr),
+                           "own dc", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr));
+  const struct {
+    UINT type;
+    int stock;
+  } kinds[] = {{OBJ_FONT, ANSI_FIXED_FONT}, {OBJ_PEN, WHITE_PEN}, {OBJ_BRUSH, GRAY_BRUSH}};
+  for (const auto& kind : kinds) {
+    HDC own = GetDC(wnd.m_hWnd);
+    const HGDIOBJ original = GetCurrentObject(own, kind.type);
+    ReleaseDC(wnd.m_hWnd, own);
+    {
+      CClientDC dc(&wnd);
+      ASSERT_EQ(own, dc.m_hDC);
+      dc.SelectObject(GetStockObject(kind.stock));
+      dc.SelectObject(GetStockObject(kind.stock));  // a second selection of the same kind
+    }
+    own = GetDC(wnd.m_hWnd);
+    EXPECT_EQ(original, GetCurrentObject(own, kind.type)) << kind.type;
+    ReleaseDC(wnd.m_hWnd, own);
+  }
+  wnd.DestroyWindow();
 }
 
 namespace {
