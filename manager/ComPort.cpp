@@ -20,6 +20,13 @@ class PortLock {
   CRITICAL_SECTION& m_cs;
 };
 
+// Purging after writes keeps what was written: a synchronous write has handed its bytes to the
+// port, but the port (a USB adapter's buffer, a pty the far end has not read yet) may still
+// hold them, and clearing its output would cut the frame just sent, the completion's end
+// header for one. Only input is purged: the writes are synchronous, so no write is pending to
+// abort, and Wine clears the output for an abort of writes as for a clear.
+constexpr DWORD kPurgeInput = PURGE_RXABORT | PURGE_RXCLEAR;
+
 }  // namespace
 
 CComPort::CComPort() { InitializeCriticalSection(&m_csPort); }
@@ -173,7 +180,7 @@ bool CComPort::Uninitialize() {
     if (h) {
       SetCommMask(h, 0);
       EscapeCommFunction(h, CLRDTR);
-      PurgeComm(h, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+      PurgeComm(h, kPurgeInput);
       CloseHandle(h);
     }
   }
@@ -244,5 +251,5 @@ bool CComPort::ReadByte(unsigned char* out) {
 void CComPort::PurgePort() {
   PortLock lock(m_csPort);
   if (m_hPort && MayUsePort())
-    PurgeComm(m_hPort, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    PurgeComm(m_hPort, kPurgeInput);
 }

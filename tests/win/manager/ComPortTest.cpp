@@ -101,3 +101,27 @@ TEST(ComPort, AWriteTheLineTakesOnlyInPartIsReportedAsAFailure) {
   port.Uninitialize();
   SerialPeer(12).Purge();
 }
+
+// Bytes the port has taken reach the far end whatever the library does next: the completion
+// purges the port right after the end header, and every close purges it too.
+TEST(ComPort, WrittenBytesReachTheFarEndThoughThePortIsPurgedOrClosedRightAfter) {
+  CComPort port;
+  ASSERT_TRUE(port.Initialize(1, 115200));
+  SerialPeer peer(2);
+  ASSERT_TRUE(peer.IsOpen());
+  std::vector<unsigned char> sent;
+  for (int frame = 0; frame < 200; ++frame) {
+    unsigned char bytes[64];
+    for (int i = 0; i < 64; ++i) bytes[i] = static_cast<unsigned char>(frame + i);
+    ASSERT_TRUE(port.WriteData(bytes, sizeof bytes));
+    sent.insert(sent.end(), bytes, bytes + sizeof bytes);
+    port.PurgePort();
+  }
+  const unsigned char last[] = {0x70, 0x00, 0xFF};
+  ASSERT_TRUE(port.WriteData(last, sizeof last));
+  sent.insert(sent.end(), last, last + sizeof last);
+  ASSERT_TRUE(port.Uninitialize());
+  const std::vector<unsigned char> got = peer.Read(sent.size(), 5000);
+  ASSERT_EQ(sent.size(), got.size());
+  EXPECT_EQ(sent, got);
+}
