@@ -84,6 +84,8 @@ GOES_ON = "the download goes on and completes; idle, Close enabled (timed from t
 LOST = "\"E: Lost COM1 (error N): check the cable or the USB-serial adapter.\""
 LOST_END = ("idle, Close enabled, the port closed (timed from the pull); the cable back and the file picked again, "
             "the download completes")
+RESTART_WORDS = ("STB started again during the download (it sent SYNC): download stopped. "
+                 "Waiting for the STB to start a new download.")
 NOBODY = "idle, Close enabled, the box's next download completes, nobody acting (timed from %s)"
 
 CELLS = [
@@ -108,8 +110,8 @@ CELLS = [
          "\"E:\" lines while it babbles", NOBODY % "the first random byte", 15, "box_recovers",
          box=["--babble", "after-block:3", "--fault-time", "2000"], start="babble at"),
     Cell("restart", "the box restarts after block 3 (up again at 9600 baud with SYNC 1 s later)", "mid-data",
-         "a line in words", NOBODY % "the restart", 15, "box_recovers",
-         box=["--restart", "after-block:3", "--boot-time", "1000"], start="restart at"),
+         "\"%s\" at the box's first SYNC" % RESTART_WORDS, NOBODY % "the restart", 15, "box_recovers",
+         box=["--restart", "after-block:3", "--boot-time", "1000"], start="restart at", line="E: " + RESTART_WORDS),
     Cell("babble-cancel", "the box babbles for 2 s after block 3, then starts over; Cancel 1 s later", "mid-data",
          "\"E:\" lines, then \"N: Canceled...\" or \"Canceled!!!\"", CANCELED, 2, "box_then_cancel",
          box=["--babble", "after-block:3", "--fault-time", "2000"], start="babble at", cancel_after=3.0),
@@ -396,8 +398,9 @@ class SerialMatrix(BoxTestCase):
         fault = self.box.wait(cell.params["start"], 20)
         if not outcome.need(fault, "the box did not misbehave"):
             return
-        r = self.window.do("wait-new-log", "E: ", "5")
-        outcome.need(r.ok, "nothing shown")
+        line = cell.params.get("line", "E: ")
+        r = self.window.do("wait-new-log", line, "5")
+        outcome.need(r.ok, "no \"%s\" line" % line)
         done = self.box.wait(r"download \d+ completed", cell.bound + 5, after=fault)
         outcome.need(done, "the box's next download did not complete within %g s" % (cell.bound + 5))
         r = self.window.do("watch", "5") if done else None
