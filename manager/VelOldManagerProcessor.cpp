@@ -166,6 +166,12 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
     return;
   }
 
+  if (first == SYNC && m_nReceived == 1 && BoxStartedOver()) {
+    if (LineLost()) return;
+    Tail();
+    return;
+  }
+
   switch (m_nState) {
     case kIdle:
       if (first != 0) SendErrorMsg("Please, select a file to download");
@@ -232,6 +238,26 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
   // timer restart, progress or cancel reopen follows on a port that is no longer there.
   if (LineLost()) return;
   Tail();
+}
+
+bool CVelOldManagerProcessor::BoxStartedOver() {
+  // From FUNC on, the box never sends SYNC: one that does was switched off and on or restarted,
+  // and it asks again at 9600 baud. The download in hand is stopped in words and the line goes
+  // back to 9600, where the box's next SYNC starts a new handshake. (Right after the handshake a
+  // repeat of the box's SYNC may still cross the PC's echo: that one is not taken for a restart.)
+  if (m_nState != kWaitFunc && m_nState != kWaitFuncEcho && m_nState != kWaitHeaderRep &&
+      m_nState != kWaitDataHeader)
+    return false;
+  SendErrorMsg("STB started again during the download (it sent SYNC): download stopped. "
+               "Waiting for the STB to start a new download.");
+  unsigned short port = 0;
+  unsigned long baud = 0;
+  if (m_pOwner) m_pOwner->GetComportInfo(&port, &baud);
+  ReopenPort(port, 9600);
+  ClearReceiveBuffer();
+  m_nOffset = 0;
+  m_nState = kWaitSync;
+  return true;
 }
 
 void CVelOldManagerProcessor::OnPortLost() {

@@ -1,11 +1,21 @@
 #include "BoxCrc32.h"
 
-CBoxCrc32::CBoxCrc32() {
-  for (uint32_t a = 0; a < 256; ++a) {
-    uint32_t r = a << 24;
-    for (int bit = 0; bit < 8; ++bit) r = (r & 0x80000000u) ? (r << 1) ^ kPolynomial : r << 1;
-    m_table[a] = r;
+namespace {
+struct STable {
+  uint32_t entries[256];
+  STable() {
+    for (uint32_t a = 0; a < 256; ++a) {
+      uint32_t r = a << 24;
+      for (int bit = 0; bit < 8; ++bit) r = (r & 0x80000000u) ? (r << 1) ^ CBoxCrc32::kPolynomial : r << 1;
+      entries[a] = r;
+    }
   }
+};
+}  // namespace
+
+CBoxCrc32::CBoxCrc32() {
+  static const STable table;
+  m_table = table.entries;
 }
 
 uint32_t CBoxCrc32::Compute(const uint8_t* data, size_t size, uint32_t crc) const {

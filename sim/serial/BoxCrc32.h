@@ -9,11 +9,11 @@ class CBoxCrc32 {
  public:
   static constexpr uint32_t kPolynomial = 0x04C11DB7u;
 
-  CBoxCrc32();
+  CBoxCrc32();  // the table is built once per process and shared
 
   // CRC of `size` bytes, continuing from `crc` (0 for a fresh sum).
   uint32_t Compute(const uint8_t* data, size_t size, uint32_t crc = 0) const;
 
  private:
-  uint32_t m_table[256];
+  const uint32_t* m_table;
 };

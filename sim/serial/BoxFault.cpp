@@ -20,6 +20,8 @@ std::string SBoxFault::Describe() const {
         std::snprintf(text, sizeof text, "%s at %s for good", kind == kSilent ? "silence" : "babble", at.c_str());
       break;
     case kSwapRequest: std::snprintf(text, sizeof text, "swapped request at %s", at.c_str()); break;
+    case kPause: std::snprintf(text, sizeof text, "pause of %u ms at %s", durationMs, at.c_str()); break;
+    case kRestart: std::snprintf(text, sizeof text, "restart at %s (up again after %u ms)", at.c_str(), durationMs); break;
     case kWrongEcho:
       if (codeGiven)
         std::snprintf(text, sizeof text, "wrong echo 0x%02x", code);

@@ -140,11 +140,11 @@ BoxTime CSerialBox::NextEventTime() const {
 
 std::vector<uint8_t> CSerialBox::TakeOutput(BoxTime now) {
   Advance(now);
-  std::vector<uint8_t> out;
-  while (!m_output.empty() && m_output.front().done <= now) {
-    out.push_back(m_output.front().byte);
-    m_output.pop_front();
-  }
+  size_t count = 0;
+  while (count < m_output.size() && m_output[count].done <= now) ++count;
+  std::vector<uint8_t> out(count);
+  for (size_t i = 0; i < count; ++i) out[i] = m_output[i].byte;
+  m_output.pop_front(count);
   return out;
 }
 
@@ -317,10 +317,12 @@ void CSerialBox::OnTimer() {
 }
 
 void CSerialBox::SendSync() {
+  BoxTime sentAt = m_now;
   if (m_syncsSent == 0) {
     m_start = m_now;
     if (!Emit(SBoxPoint::kSync, {kSync}, Format("SYNC at %u baud", m_rate))) return;
     m_awaitFrom = m_output.back().done;
+    sentAt = m_emitAt;
   } else {
     Send({kSync});
     // A long wait for the PC is logged sparsely.
@@ -328,21 +330,23 @@ void CSerialBox::SendSync() {
     if (count <= 5 || count % 100 == 0) Log(SBoxLogEntry::kToPc, Format("22 SYNC again (%d)", count));
   }
   ++m_syncsSent;
-  m_timer = m_now + m_settings.syncIntervalMs * kBoxMs;
+  m_timer = sentAt + m_settings.syncIntervalMs * kBoxMs;
 }
 
 void CSerialBox::SendReady(bool first) {
+  BoxTime sentAt = m_now;
   if (first) {
     if (!Emit(SBoxPoint::kReady, {kReady}, "READY")) return;
     m_awaitFrom = m_output.back().done;
     m_phase = kAwaitReadyAck;
     m_readySent = 1;
+    sentAt = m_emitAt;
   } else {
     Send({kReady});
     ++m_readySent;
     Log(SBoxLogEntry::kToPc, Format("05 READY again (%u of %u)", m_readySent, m_settings.readyTries));
   }
-  m_timer = m_now + m_settings.readyIntervalMs * kBoxMs;
+  m_timer = sentAt + m_settings.readyIntervalMs * kBoxMs;
 }
 
 void CSerialBox::RequestHeader() {
@@ -518,6 +522,7 @@ bool CSerialBox::Matches(const SBoxFault& fault, SBoxPoint::Kind here) const {
 
 bool CSerialBox::Emit(SBoxPoint::Kind here, std::vector<uint8_t> bytes, const std::string& what) {
   std::string note;
+  m_emitAt = m_now;
   for (size_t i = 0; i < m_settings.faults.size(); ++i) {
     const SBoxFault& fault = m_settings.faults[i];
     if (m_fired[i] || !Matches(fault, here)) continue;
@@ -557,9 +562,21 @@ bool CSerialBox::Emit(SBoxPoint::Kind here, std::vector<uint8_t> bytes, const st
         m_breakingFault = fault.Describe();
         StartFault(fault);
         return false;
+      case SBoxFault::kPause:
+        m_emitAt = m_now + BoxTime(fault.durationMs) * kBoxMs;
+        note += Format(", after a pause of %u ms as asked", fault.durationMs);
+        break;
+      case SBoxFault::kRestart:
+        Log(SBoxLogEntry::kEvent, fault.Describe() + ": instead of " + what + ", as asked");
+        m_breakingFault.clear();
+        EndDownload(SBoxDownloadResult::kInterrupted, fault.Describe() + " instead of " + what + ", as asked");
+        SetLineRate(9600);
+        // Up again no sooner than 1 ms: a box restarting at SYNC in every download would otherwise spin.
+        StartDownload(m_now + BoxTime(std::max<uint32_t>(fault.durationMs, 1)) * kBoxMs);
+        return false;
     }
   }
-  Send(bytes);
+  Send(bytes, m_emitAt);
   Log(SBoxLogEntry::kToPc, Hex(bytes) + " " + what + note);
   return true;
 }
@@ -596,10 +613,11 @@ std::vector<uint8_t> CSerialBox::RandomBytes(size_t count) {
   return bytes;
 }
 
-BoxTime CSerialBox::Send(const std::vector<uint8_t>& bytes) {
-  BoxTime done = m_now;
+BoxTime CSerialBox::Send(const std::vector<uint8_t>& bytes, BoxTime from) {
+  const BoxTime start = std::max(from, m_now);
+  BoxTime done = start;
   for (uint8_t byte : bytes) {
-    done = m_tx.Schedule(m_now);
+    done = m_tx.Schedule(start);
     m_output.push_back({done, byte});
   }
   return done;

@@ -14,14 +14,14 @@
 //   0x57 "Checksum check"          CRC of the 1024 data bytes differs from the block's last 4 bytes
 //   0x59 "Header communication"    data header missing or shorter than 64 bytes when its time is up
 //   0x5A "Data communication"      no byte of a requested block arrived in time
-// After a completed download the box returns to 9600 baud and starts the next one.
+// After a completed download the box returns to 9600 baud and starts the next one; so does a box that
+// restarts (as asked), after its start-up time.
 //
 // No OS calls, sleeps or threads: the caller feeds what arrived from the PC with its arrival time, takes
 // what the box has sent by a given time, and calls again at NextEventTime(). Time never goes backwards.
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -30,6 +30,7 @@
 #include "BoxSettings.h"
 #include "BoxTime.h"
 #include "BoxDownloadResult.h"
+#include "BoxFifo.h"
 #include "BoxLineTiming.h"
 #include "BoxReceivedImage.h"
 
@@ -107,7 +108,8 @@ class CSerialBox {
   bool Emit(SBoxPoint::Kind here, std::vector<uint8_t> bytes, const std::string& what);
   bool Matches(const SBoxFault& fault, SBoxPoint::Kind here) const;
   void StartFault(const SBoxFault& fault);
-  BoxTime Send(const std::vector<uint8_t>& bytes);
+  // Queues `bytes` to leave the box from `from` on (not before now).
+  BoxTime Send(const std::vector<uint8_t>& bytes, BoxTime from = 0);
   void SendBabble();
   std::vector<uint8_t> RandomBytes(size_t count);
 
@@ -119,8 +121,8 @@ class CSerialBox {
   SBoxSettings m_settings;
   CBoxCrc32 m_crc;
   CBoxLineTiming m_rx, m_tx, m_rxTail;
-  std::deque<SPending> m_input;
-  std::deque<SOutput> m_output;
+  CBoxFifo<SPending> m_input;
+  CBoxFifo<SOutput> m_output;
   size_t m_overrun = 0;
   BoxTime m_inputDone = 0;  // when the last pending byte will have arrived
   BoxTime m_now;
@@ -152,6 +154,7 @@ class CSerialBox {
   std::vector<bool> m_fired;
   std::string m_breakingFault;  // the misbehaviour that may have ended this download
   BoxTime m_faultEnd = kBoxNever;
+  BoxTime m_emitAt = 0;  // when the bytes of the last emitted point start to leave (later after a pause)
   size_t m_babbled = 0;
 
   // Stray bytes are logged as one line per run.

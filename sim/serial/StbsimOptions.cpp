@@ -73,6 +73,10 @@ const char* CStbsimOptions::Usage() {
          "  --stop-after K         go silent after block K (--silent-at after-block:K)\n"
          "  --babble POINT         send a stream of random bytes at the line rate from POINT on\n"
          "  --fault-time MS        end a silence or babble after MS ms and start over (default 0: never)\n"
+         "  --pause MS@POINT       wait MS ms before what POINT sends, then go on (a slow box)\n"
+         "  --restart POINT        restart at POINT as a box that loses power: nothing more of this download,\n"
+         "                         the line back at 9600 baud, a new download with SYNC after the boot time\n"
+         "  --boot-time MS         from a restart to the new SYNC (default 1000)\n"
          "  --error CODE@POINT     send the error report 0x50 CODE instead of what POINT sends, then start over\n"
          "  --garbage WHAT@POINT   send garbage just before POINT: WHAT is a count of random bytes, or hex bytes\n"
          "                         after an x (x0a1b2c)\n"
@@ -88,7 +92,7 @@ const char* CStbsimOptions::Usage() {
 }
 
 bool CStbsimOptions::Parse(const std::vector<std::string>& args, std::string& error) {
-  unsigned long faultDownload = 1, faultTime = 0;
+  unsigned long faultDownload = 1, faultTime = 0, bootTime = 1000;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i], value;
     bool inlineValue = false;
@@ -138,7 +142,7 @@ bool CStbsimOptions::Parse(const std::vector<std::string>& args, std::string& er
       if (!Number(value, 86400 * 365, number)) return bad("seconds");
       timeoutSec = unsigned(number);
     } else if (name == "--reply-timeout" || name == "--sync-interval" || name == "--reopen-delay" ||
-               name == "--fault-time") {
+               name == "--fault-time" || name == "--boot-time") {
       if (!take()) return false;
       if (!Number(value, 3600 * 1000, number)) return bad("milliseconds, at most an hour");
       if (name == "--sync-interval" && number == 0) return bad("at least 1 ms");
@@ -146,6 +150,7 @@ bool CStbsimOptions::Parse(const std::vector<std::string>& args, std::string& er
       if (name == "--reply-timeout") box.replyTimeoutMs = ms;
       else if (name == "--sync-interval") box.syncIntervalMs = ms;
       else if (name == "--reopen-delay") box.reopenDelayMs = ms;
+      else if (name == "--boot-time") bootTime = ms;
       else faultTime = ms;
     } else if (name == "--max-payload") {
       if (!take()) return false;
@@ -163,9 +168,9 @@ bool CStbsimOptions::Parse(const std::vector<std::string>& args, std::string& er
       if (!flag()) return false;
       fault.kind = SBoxFault::kSilent;
       box.faults.push_back(fault);
-    } else if (name == "--silent-at" || name == "--babble") {
+    } else if (name == "--silent-at" || name == "--babble" || name == "--restart") {
       if (!take()) return false;
-      fault.kind = name == "--babble" ? SBoxFault::kBabble : SBoxFault::kSilent;
+      fault.kind = name == "--babble" ? SBoxFault::kBabble : name == "--restart" ? SBoxFault::kRestart : SBoxFault::kSilent;
       if (!SBoxPoint::Parse(value, fault.point)) return bad("a point");
       box.faults.push_back(fault);
     } else if (name == "--stop-after" || name == "--swap") {
@@ -179,6 +184,14 @@ bool CStbsimOptions::Parse(const std::vector<std::string>& args, std::string& er
       std::string code;
       fault.kind = SBoxFault::kErrorReport;
       if (!AtPoint(value, code, fault.point) || !HexByte(code, fault.code)) return bad("CODE@POINT, CODE in hex");
+      box.faults.push_back(fault);
+    } else if (name == "--pause") {
+      if (!take()) return false;
+      std::string ms;
+      fault.kind = SBoxFault::kPause;
+      if (!AtPoint(value, ms, fault.point) || !Number(ms, 3600 * 1000, number) || number == 0)
+        return bad("MS@POINT, MS from 1 to an hour");
+      fault.durationMs = uint32_t(number);
       box.faults.push_back(fault);
     } else if (name == "--garbage") {
       if (!take()) return false;
@@ -214,6 +227,7 @@ bool CStbsimOptions::Parse(const std::vector<std::string>& args, std::string& er
   for (SBoxFault& fault : box.faults) {
     fault.download = int(faultDownload);
     if (fault.kind == SBoxFault::kSilent || fault.kind == SBoxFault::kBabble) fault.durationMs = uint32_t(faultTime);
+    if (fault.kind == SBoxFault::kRestart) fault.durationMs = uint32_t(bootTime);
   }
   return true;
 }

@@ -60,6 +60,13 @@ SCENARIOS = [
              ["--error", "57@block:5", "--downloads", "2", "--image", "{image}"], 0,
              count={"E: Checksum check": 1},
              last=r"^box 1: 14444 bytes, .* downloaded \(1 error report\)$", box_status=0),
+    # A box switched off and on mid-download asks again at 9600 baud: the download starts over with it.
+    Scenario("a_box_that_restarts_mid_download_is_served_again", images.one_anal_section(seed=5), [],
+             ["--restart", "after-block:3", "--boot-time", "500", "--downloads", "2", "--image", "{image}"], 0,
+             count={"E: STB started again during the download (it sent SYNC): download stopped. "
+                    "Waiting for the STB to start a new download.": 1},
+             last=r"^box 1: 14444 bytes, .* downloaded$", box_status=0,
+             report=["image matches the file (14444 bytes)"]),
     Scenario("error_limit_gives_the_box_up", images.one_anal_section(seed=3), ["--max-errors", "0"],
              ["--error", "57@block:5", "--downloads", "1"], 6,
              last=r"^box 1: 4160 bytes, .* too many error reports \(1 error report\)$", box_timeout=20),

@@ -402,6 +402,41 @@ TEST_F(Protocol, ABabblingBoxNeverOverrunsTheReceiveBuffer) {
   }
 }
 
+TEST_F(Protocol, ABoxThatStartsOverMidDownloadEndsItInWordsAndTheNextSyncStartsAgain) {
+  const std::string words = "1:STB started again during the download (it sent SYNC): download stopped. "
+                            "Waiting for the STB to start a new download.";
+  // From FUNC to the last block request: READY_ACK sent, function echoed, header or block awaited.
+  const std::vector<std::vector<unsigned char>> paths = {
+      {0x22, 0x05}, {0x22, 0x05, 0xD0}, {0x22, 0x05, 0xD0, 0x05}, {0x22, 0x05, 0xD0, 0x05, 0x70},
+      {0x22, 0x05, 0xD0, 0x05, 0x70, 0x69, 0x01, 0x69, 0x02}};
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    Arm(ImageBuilder().Anal().End().Get());
+    host.lineBaud = 9600;
+    for (unsigned char b : paths[i]) p.OnReceiveByte(b);
+    EXPECT_EQ((Lines{words, "pause 200", "close", "open COM1 9600", "pause 200", Progress(0)}), Step({0x22}))
+        << "state path " << i;
+    EXPECT_EQ(P::kWaitSync, p.GetState());
+    EXPECT_EQ(0, p.GetOffset());
+    // The box's next SYNC at 9600 is a whole new handshake, switching the line again.
+    EXPECT_EQ((Lines{"read C:\\img\\box.img", "4:14444l", "write 22", "write 05", "pause 200", "close",
+                     "open COM1 115200", "pause 200", Progress(0)}),
+              Step({0x22}))
+        << "state path " << i;
+    EXPECT_EQ(P::kWaitReady, p.GetState());
+  }
+  // Waiting for READY, a SYNC is a repeat that crossed the echo, as before; idle, it is no download.
+  Arm(ImageBuilder().Anal().End().Get());
+  Feed({0x22});
+  EXPECT_EQ((Lines{"1:Invalid Protocol 1 : READY", Progress(0)}), Step({0x22}));
+  Arm(ImageBuilder().Anal().End().Get());
+  ToHeaderRequest();
+  Step({0x70});
+  RequestAnalBlocks();
+  Step({0x70});
+  ASSERT_EQ(P::kIdle, p.GetState());
+  EXPECT_EQ((Lines{"1:Please, select a file to download", Progress(0)}), Step({0x22}));
+}
+
 TEST_F(Protocol, CancelIsHonouredAfterTheNextByte) {
   const std::vector<std::vector<unsigned char>> paths = {
       {}, {0x22}, {0x22, 0x05}, {0x22, 0x05, 0xD0}, {0x22, 0x05, 0xD0, 0x05}, {0x22, 0x05, 0xD0, 0x05, 0x70}};

@@ -119,9 +119,19 @@ class Driver {
             30, 20))
       return Fail("no main window");
     WaitForInputIdle(m_pi.hProcess, 20000);
-    // The pointer away from the window, so no button shows its hover face; put back at the end.
-    m_movedCursor = GetCursorPos(&m_cursor) != FALSE;
+    // The pointer away from the window, so no button shows its hover face; put back at the end
+    // (where it was before the first start).
+    if (!m_movedCursor) m_movedCursor = GetCursorPos(&m_cursor) != FALSE;
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    if (!FindView(10)) return false;
+    // Shown and laid out; give the first paint time to reach the screen.
+    Sleep(500);
+    Out("started %.3f", Now());
+    return true;
+  }
+
+  // The serial download view: the splitter's pane that holds the file button.
+  bool FindView(double seconds) {
     HWND splitter = GetDlgItem(m_frame, 0xE900);
     if (!WaitFor(
             [&] {
@@ -130,11 +140,8 @@ class Driver {
                 if (GetDlgItem(h, kSelectFile)) m_view = h;
               return m_view != nullptr;
             },
-            10, 20))
+            seconds, 20))
       return Fail("no serial view");
-    // Shown and laid out; give the first paint time to reach the screen.
-    Sleep(500);
-    Out("started %.3f", Now());
     return true;
   }
 
@@ -482,6 +489,191 @@ class Driver {
 };
 
 
+// ---- Steps for the fault matrix: many cells in one program run, each judged from outside.
+//
+//   serve                 from now on read steps from standard input, one line of tab-separated
+//                         words at a time; after each line print "served ok|failed T" and go on
+//                         (a failed step ends only its line). First prints "clock EPOCH T": the
+//                         Unix time at driver time T, so that times can be set beside the box's.
+//   mark                  later log steps see only the lines added after this point
+//   new-log               print the lines added since the mark
+//   wait-new-log TEXT [S] until a line added since the mark starts with TEXT ("found T LINE")
+//   wait-usable [S]       until the view is idle and Close is enabled ("usable T": when the view
+//                         was seen idle, its caption then showing Close enabled)
+//   close-face            "close-face enabled|greyed N": the caption's close button (N dark pixels)
+//   tick10                post the silence timer's tick (WM_TIMER 10) to the view, as the window
+//                         system does after the library's 120 s without a byte
+//   mode serial|usb       press and release the banner's hot spot, as a person's click does
+//   find-view [S]         find the serial view again (after a mode switch)
+//   alive                 "alive yes|no"
+//   kill                  end the program at once (a cell that left it stuck)
+//   wait-end [S]          until the program has ended ("ended CODE T")
+class CMatrixSteps {
+ public:
+  explicit CMatrixSteps(Driver& d) : m_d(d) {}
+
+  // Runs `step` if it is one of these; false when it is not.
+  bool Run(const std::string& step, const std::vector<std::string>& args, size_t& i, bool& ok) {
+    auto next = [&](const char* fallback) -> std::string { return i < args.size() ? args[i++] : fallback; };
+    auto seconds = [&](double fallback) {
+      if (i < args.size() && !args[i].empty() && std::isdigit(static_cast<unsigned char>(args[i][0])) != 0)
+        return std::atof(args[i++].c_str());
+      return fallback;
+    };
+    if (step == "mark") {
+      m_mark = m_d.Log().size();
+      Out("marked %.3f %zu", Now(), m_mark);
+    } else if (step == "new-log") {
+      for (const std::string& line : NewLog()) Out("log %s", line.c_str());
+      Out("log-end");
+    } else if (step == "wait-new-log") {
+      const std::string text = next("");
+      std::string found;
+      ok = WaitFor(
+               [&] {
+                 for (const std::string& line : NewLog())
+                   if (line.compare(0, text.size(), text) == 0) return !(found = line).empty();
+                 return false;
+               },
+               seconds(30), 20) ||
+           m_d.Fail(("no new log line " + text).c_str());
+      if (ok) Out("found %.3f %s", Now(), found.c_str());
+    } else if (step == "wait-usable") {
+      // Idle first (cheap to read), then the caption's close button (which needs the full shape).
+      int dark = 0;
+      double at = 0;
+      ok = WaitFor(
+               [&] {
+                 at = Now();
+                 return m_d.Idle() && std::string(CloseFace(dark)) == "enabled";
+               },
+               seconds(30), 10) ||
+           m_d.Fail("not usable");
+      if (ok) Out("usable %.3f", at);
+    } else if (step == "tick10") {
+      PostMessageA(m_d.m_view, WM_TIMER, 10, 0);
+      Out("ticked %.3f", Now());
+    } else if (step == "mode") {
+      const std::string mode = next("serial");
+      ok = Banner(mode == "usb" ? 1 : 0);
+      if (ok) Out("mode %.3f %s", Now(), mode.c_str());
+    } else if (step == "find-view") {
+      ok = m_d.FindView(seconds(10));
+      if (ok) Out("view %.3f", Now());
+    } else if (step == "close-face") {
+      int dark = 0;
+      const char* face = CloseFace(dark);
+      Out("close-face %s %d", face, dark);
+    } else if (step == "alive") {
+      Out("alive %s", m_d.Alive() ? "yes" : "no");
+    } else if (step == "kill") {
+      if (HANDLE process = Process(PROCESS_TERMINATE | SYNCHRONIZE)) {
+        TerminateProcess(process, 98);
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+      }
+      Out("killed %.3f", Now());
+    } else if (step == "wait-end") {
+      ok = WaitFor([&] { return !m_d.Alive(); }, seconds(20), 20) || m_d.Fail("the program did not end");
+      if (ok) Out("ended %.3f", Now());
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  // Before the first served line: the Unix time that belongs to the driver's clock now.
+  static void PrintClock() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    const double epoch = static_cast<double>(t.QuadPart - 116444736000000000ull) / 1e7;
+    Out("clock %.3f %.3f", epoch, Now());
+  }
+
+ private:
+  std::vector<std::string> NewLog() const {
+    std::vector<std::string> lines = m_d.Log();
+    // A reset empties the list: everything in it is then new.
+    if (lines.size() < m_mark) return lines;
+    return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(m_mark), lines.end());
+  }
+
+  HANDLE Process(DWORD access) const {
+    DWORD pid = 0;
+    if (!m_d.m_frame || !GetWindowThreadProcessId(m_d.m_frame, &pid) || !pid) return nullptr;
+    return OpenProcess(access, FALSE, pid);
+  }
+
+  // Whether the caption's close button is drawn enabled (a black X) or greyed. The system menu
+  // lives in the program and cannot be read from outside; the caption shows its Close item's
+  // state. A move over the banner gives the window its full shape (caption included) for 1.5 s.
+  const char* CloseFace(int& dark) {
+    DWORD_PTR r = 0;
+    if (HWND banner = BannerWindow())
+      SendMessageTimeoutA(banner, WM_MOUSEMOVE, 0, MAKELPARAM(400, 20), SMTO_ABORTIFHUNG, 5000, &r);
+    RedrawWindow(m_d.m_frame, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    Sleep(150);
+    RECT w;
+    GetWindowRect(m_d.m_frame, &w);
+    const int frame = GetSystemMetrics(SM_CXFIXEDFRAME), button = GetSystemMetrics(SM_CXSIZE);
+    const int caption = GetSystemMetrics(SM_CYCAPTION);
+    const int x = w.right - frame - button, y = w.top + GetSystemMetrics(SM_CYFIXEDFRAME);
+    std::vector<COLORREF> pixels = Driver::Grab(x, y, button, caption);
+    dark = 0;
+    for (COLORREF c : pixels) dark += GetRValue(c) < 64 && GetGValue(c) < 64 && GetBValue(c) < 64;
+    return dark > 4 ? "enabled" : "greyed";
+  }
+
+  HWND BannerWindow() const {
+    for (HWND h = GetWindow(m_d.m_frame, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+      RECT r;
+      GetClientRect(h, &r);
+      if (ClassOf(h) == "Stelvar.View" && r.right == 700 && r.bottom == 124) return h;
+    }
+    return nullptr;
+  }
+
+  // The banner: the frame's 700 x 124 view at its top. Its hot spots: Serial (10, 83, 110 x 32),
+  // USB (188, 83, 113 x 32); the click goes to the centre of one.
+  bool Banner(int hotSpot) {
+    HWND banner = BannerWindow();
+    if (!banner) return m_d.Fail("no banner");
+    const POINT centre = hotSpot == 0 ? POINT{10 + 55, 83 + 16} : POINT{188 + 56, 83 + 16};
+    const LPARAM at = MAKELPARAM(centre.x, centre.y);
+    DWORD_PTR r = 0;
+    const UINT flags = SMTO_ABORTIFHUNG;
+    return (SendMessageTimeoutA(banner, WM_MOUSEMOVE, 0, at, flags, 5000, &r) &&
+            SendMessageTimeoutA(banner, WM_LBUTTONDOWN, MK_LBUTTON, at, flags, 5000, &r) &&
+            SendMessageTimeoutA(banner, WM_LBUTTONUP, 0, at, flags, 5000, &r)) ||
+           m_d.Fail("the banner did not answer");
+  }
+
+  Driver& m_d;
+  size_t m_mark = 0;
+};
+
+// Reads the next served line into `args` (tab-separated words); false at the end of the input.
+bool NextServedLine(std::vector<std::string>& args, size_t& i, bool& ok) {
+  Out("served %s %.3f", ok ? "ok" : "failed", Now());
+  ok = true;
+  std::string line;
+  for (int c; (c = std::getchar()) != EOF && c != '\n';) line += static_cast<char>(c);
+  if (line.empty() && std::feof(stdin)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  args.clear();
+  for (size_t start = 0; start <= line.size();) {
+    const size_t tab = line.find('\t', start);
+    const size_t end = tab == std::string::npos ? line.size() : tab;
+    if (end > start) args.push_back(line.substr(start, end - start));
+    start = end + 1;
+  }
+  i = 0;
+  return true;
+}
+
 // USB mode of the dry-run build StelvarDemo.exe, driven the same way: the banner's "USB"
 // hot spot, the USB view's File and Download buttons, its message list, the Download
 // button's face and Close in the system menu. The simulated box reads the fault for each
@@ -657,13 +849,19 @@ int main(int argc, char** argv) {
     return fallback;
   };
   bool ok = true;
-  while (ok && i < args.size()) {
+  bool serving = false;
+  CMatrixSteps matrix(d);
+  while ((ok && i < args.size()) || (serving && NextServedLine(args, i, ok))) {
+    if (i >= args.size()) continue;
     const std::string step = args[i++];
     if (step.compare(0, 4, "usb-") == 0) {
       ok = usb.Step(step, next, seconds);
       continue;
     }
-    if (step == "start") {
+    if (step == "serve") {
+      serving = true;
+      CMatrixSteps::PrintClock();
+    } else if (step == "start") {
       ok = d.Start(BinDir() + "Stelvar.exe");
     } else if (step == "start-at") {
       ok = d.Start(next(""));
@@ -724,6 +922,7 @@ int main(int argc, char** argv) {
       ok = d.Snap(next("stelvar.bmp"));
     } else if (step == "sleep") {
       Sleep(static_cast<DWORD>(std::atoi(next("0").c_str())));
+    } else if (matrix.Run(step, args, i, ok)) {
     } else {
       ok = d.Fail(("unknown step " + step).c_str());
     }

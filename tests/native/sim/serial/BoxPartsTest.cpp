@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BoxCrc32.h"
+#include "BoxFifo.h"
 #include "BoxImages.h"
 #include "BoxPoint.h"
 #include "BoxLineTiming.h"
@@ -28,6 +29,23 @@ TEST(BoxCrc32, TableAgreesWithBitwiseSumAndContinues) {
   uint32_t whole = crc.Compute(data.data(), data.size());
   EXPECT_EQ(CTestPc::Checksum(data.data(), data.size()), whole);
   EXPECT_EQ(whole, crc.Compute(data.data() + 100, 924, crc.Compute(data.data(), 100)));
+}
+
+TEST(BoxFifo, KeepsOrderWhileTakenElementsAreDropped) {
+  CBoxFifo<int> fifo;
+  int next = 0, taken = 0;
+  // Uneven pushes and takes, across many compactions and an emptying in between.
+  for (int round = 0; round < 50; ++round) {
+    for (int i = 0; i < 700; ++i) fifo.push_back(next++);
+    const size_t take = round == 25 ? fifo.size() : 450;
+    for (size_t i = 0; i < take; ++i) ASSERT_EQ(taken + int(i), fifo[i]);
+    fifo.pop_front(take);
+    taken += int(take);
+    ASSERT_EQ(size_t(next - taken), fifo.size());
+    if (!fifo.empty()) ASSERT_EQ(taken, fifo.front());
+  }
+  fifo.pop_front(fifo.size() + 5);  // more than there is: empties it
+  EXPECT_TRUE(fifo.empty());
 }
 
 TEST(BoxLineTiming, BlockAt115200TakesTenBitTimesPerByte) {

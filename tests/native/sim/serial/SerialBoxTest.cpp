@@ -282,6 +282,57 @@ TEST(SerialBoxFault, SilenceForGoodOrForAWhile) {
   EXPECT_EQ("silent as asked", stop.box.Activity());
 }
 
+TEST(SerialBoxFault, RestartMidDownloadStartsOverAt9600AfterItsBootTime) {
+  std::vector<uint8_t> image = MakeImage({{SSection::kProgram, 5000}});
+  SBoxSettings settings = Settings(image);
+  settings.faults = {Fault(SBoxFault::kRestart, "after-block:2", 0, 700)};
+  CBoxLoop loop(settings, image);
+  ASSERT_TRUE(loop.Run(60 * 1000 * kBoxMs, [&] { return loop.box.Results().size() == 1; }));
+  const SBoxDownloadResult first = loop.box.Results()[0];
+  EXPECT_EQ(SBoxDownloadResult::kInterrupted, first.outcome);
+  EXPECT_EQ("restart at after-block:2 (up again after 700 ms) instead of DATA_HEADER for block 3 (3 of section 1), "
+            "as asked",
+            first.reason);
+  EXPECT_EQ(2048u, first.payloadBytes);
+  EXPECT_EQ(9600u, loop.box.LineRate());
+  // Nothing more of the download: the next byte is SYNC, 700 ms later, at 9600 baud (1042 us a byte).
+  const size_t heard = loop.pc.all.size();
+  ASSERT_TRUE(loop.Run(loop.now + 10 * 1000 * kBoxMs, [&] { return loop.pc.all.size() > heard; }));
+  EXPECT_EQ(0x22, loop.pc.all.back());
+  EXPECT_EQ(first.end + 700 * kBoxMs + 1042, loop.now);
+  EXPECT_EQ(2, loop.box.Download());
+
+  // Restarting at SYNC in every download with no start-up time still lets time pass: one a millisecond.
+  SBoxSettings every = Settings(image);
+  every.faults = {Fault(SBoxFault::kRestart, "sync", 0, 0)};
+  every.faults[0].download = 0;
+  CSerialBox box(every, 0);
+  EXPECT_TRUE(box.TakeOutput(100 * kBoxMs).empty());
+  EXPECT_GT(box.NextEventTime(), 100 * kBoxMs);
+  EXPECT_EQ(101u, box.Results().size());
+}
+
+TEST(SerialBoxFault, APauseDelaysWhatThePointSendsAndTheDownloadStillCompletes) {
+  std::vector<uint8_t> image = MakeImage({{SSection::kProgram, 5000}});
+  // At each point the box waits 2.5 s, longer than its own repeat periods and the PC's reply time,
+  // yet nothing repeats early and nothing times out: the waits count from when the byte has left.
+  for (const char* point : {"sync", "ready", "func", "header:1", "after-block:2", "header:2"}) {
+    SCOPED_TRACE(point);
+    SBoxSettings settings = Settings(image);
+    CBoxLoop plain(settings, image);
+    ASSERT_TRUE(plain.RunDownloads(1));
+    settings.faults = {Fault(SBoxFault::kPause, point, 0, 2500)};
+    CBoxLoop slow(settings, image);
+    ASSERT_TRUE(slow.RunDownloads(1));
+    EXPECT_TRUE(slow.box.Results()[0].Good()) << slow.box.Results()[0].reason;
+    // 2.5 s later, give or take a byte time (the pause counts from the decision to send, not from
+    // the end of a byte still leaving before it).
+    EXPECT_NEAR(double(plain.box.Results()[0].end + 2500 * kBoxMs), double(slow.box.Results()[0].end), 1042.0);
+    EXPECT_EQ(plain.pc.all, slow.pc.all);
+    EXPECT_TRUE(slow.Logged("after a pause of 2500 ms as asked"));
+  }
+}
+
 TEST(SerialBoxFault, ErrorReportsAtChosenPoints) {
   std::vector<uint8_t> image = MakeImage({{SSection::kProgram, 5000}});
   // Block requests the PC saw in both downloads (the second has 5), an error report in its place included.

@@ -40,6 +40,17 @@ TEST(StbsimOptions, ReadsMisbehavioursIntoFaults) {
   EXPECT_EQ("babble at ready for 250 ms", f[5].Describe());
   EXPECT_FALSE(f[6].codeGiven);
   for (const SBoxFault& fault : f) EXPECT_EQ(2, fault.download);
+
+  // A restart takes the boot time, 1000 ms unless given; the silence and babble time is not it.
+  CStbsimOptions r;
+  ASSERT_TRUE(Parse({"--restart", "block:3", "--fault-time", "250"}, r, error)) << error;
+  EXPECT_EQ("restart at block:3 (up again after 1000 ms)", r.box.faults.at(0).Describe());
+  CStbsimOptions p;
+  ASSERT_TRUE(Parse({"--pause", "2500@header:1"}, p, error)) << error;
+  EXPECT_EQ("pause of 2500 ms at header:1", p.box.faults.at(0).Describe());
+  CStbsimOptions r40;
+  ASSERT_TRUE(Parse({"--boot-time=40", "--restart", "after-block:2"}, r40, error)) << error;
+  EXPECT_EQ("restart at after-block:2 (up again after 40 ms)", r40.box.faults.at(0).Describe());
 }
 
 TEST(StbsimOptions, RejectsBadInputWithAReason) {
@@ -59,6 +70,10 @@ TEST(StbsimOptions, RejectsBadInputWithAReason) {
       {{"--swap"}, "--swap needs a value"},
       {{"--pace=1"}, "--pace takes no value"},
       {{"--wrong-echo", "zz"}, "a hex byte or flip"},
+      {{"--restart", "block"}, "bad value for --restart: \"block\" (a point)"},
+      {{"--pause", "0@sync"}, "MS@POINT"},
+      {{"--pause", "500"}, "MS@POINT"},
+      {{"--boot-time", "-5"}, "milliseconds"},
       {{"--frobnicate"}, "unknown option \"--frobnicate\""},
   };
   for (const SCase& c : cases) {

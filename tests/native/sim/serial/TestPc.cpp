@@ -6,12 +6,19 @@
 CTestPc::CTestPc(std::vector<uint8_t> image, SOptions options) : m_image(std::move(image)), m_options(options) {}
 
 uint32_t CTestPc::Checksum(const uint8_t* data, size_t size) {
-  // Bit by bit, MSB first: independent of the box's table.
+  // Its own table, built bit by bit, MSB first: independent of the box's.
+  static const struct STable {
+    uint32_t entries[256];
+    STable() {
+      for (uint32_t a = 0; a < 256; ++a) {
+        uint32_t crc = a << 24;
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+        entries[a] = crc;
+      }
+    }
+  } table;
   uint32_t crc = 0;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= uint32_t(data[i]) << 24;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-  }
+  for (size_t i = 0; i < size; ++i) crc = (crc << 8) ^ table.entries[(crc >> 24) ^ data[i]];
   return crc;
 }
 
@@ -29,11 +36,11 @@ void CTestPc::Receive(const std::vector<uint8_t>& bytes, BoxTime now) {
 BoxTime CTestPc::NextTime() const { return m_writes.empty() ? kBoxNever : m_writes.front().first; }
 
 std::vector<uint8_t> CTestPc::TakeWrites(BoxTime now) {
-  std::vector<uint8_t> out;
-  while (!m_writes.empty() && m_writes.front().first <= now) {
-    out.push_back(m_writes.front().second);
-    m_writes.pop_front();
-  }
+  size_t count = 0;
+  while (count < m_writes.size() && m_writes[count].first <= now) ++count;
+  std::vector<uint8_t> out(count);
+  for (size_t i = 0; i < count; ++i) out[i] = m_writes[i].second;
+  m_writes.pop_front(count);
   return out;
 }
 

@@ -3,9 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <utility>
 #include <vector>
 
+#include "BoxFifo.h"
 #include "BoxTime.h"
 
 // Answers the box the way the PC does on the wire, with its own checksum, and can spoil chosen frames of
@@ -73,7 +74,7 @@ class CTestPc {
   int m_headers = 0;
   int m_readyIgnored = 0;
   uint8_t m_data[1024] = {};
-  std::deque<std::pair<BoxTime, uint8_t>> m_writes;
+  CBoxFifo<std::pair<BoxTime, uint8_t>> m_writes;
 
  public:
   int download = 0;
