@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "AppColors.h"
 #include "CBitmap.h"
 #include "CFileDialog.h"
@@ -14,6 +16,8 @@
 IMPLEMENT_DYNCREATE(CVelManView, CFormView)
 
 const RECT CVelManView::kTimeRect = {122, 190, 398, 208};
+const char* const CVelManView::kLostPortStart = "Lost COM";
+const char* const CVelManView::kPortOpenedStart = "Initialize COM Port";
 const char* const CVelManView::kSilenceText =
     "No data from STB for 120 s: download stopped. Check the cable and the STB's power, then restart the STB.";
 
@@ -135,6 +139,7 @@ void CVelManView::RefreshPortInfo() {
 
 void CVelManView::ArmTransfer() {
   m_nCancel = 0;
+  m_nHeldLine = kHoldNone;
   m_manager.ReadyToTransfer(CVelManager::VELMAN_TRANS_SERIAL, m_strFilePath.c_str());
 }
 
@@ -154,6 +159,7 @@ void CVelManView::OnConfigPort() {
 
 void CVelManView::OnReset() {
   m_pendingLog.clear();
+  m_nHeldLine = kHoldNone;
   KillTimer(kLogTimer);
   m_listLog.ResetContent();
   m_manager.StopTransfer();
@@ -213,9 +219,13 @@ LRESULT CVelManView::OnManagerEvent(WPARAM wParam, LPARAM lParam) {
   std::string line;
   switch (lParam) {
     case 0:
+      if (std::strncmp(shown, kPortOpenedStart, std::strlen(kPortOpenedStart)) == 0) m_nHeldLine = kHoldNone;
       AddLog(("N: " + std::string(shown)).c_str());
       break;
     case 1:
+      // The library's own lines follow a lost port's words at once and would push them out of
+      // the small list: they stay selected and in view until the port is opened again.
+      if (std::strncmp(shown, kLostPortStart, std::strlen(kLostPortStart)) == 0) m_nHeldLine = kHoldNext;
       AddLog(("E: " + std::string(shown)).c_str());
       break;
     case 3:
@@ -285,13 +295,17 @@ void CVelManView::FlushLog() {
   if (several) m_listLog.SetRedraw(FALSE);
   for (size_t i = 0; i < m_pendingLog.size(); ++i) {
     const char* line = m_pendingLog[i].c_str();
-    if (i + 1 < m_pendingLog.size())
-      m_listLog.AddString(line);
-    else
-      m_listLog.AddAndSelect(line);
+    const int index = i + 1 < m_pendingLog.size() ? m_listLog.AddString(line) : m_listLog.AddAndSelect(line);
     m_listLog.GrowHorizontalExtent(line);
+    if (m_nHeldLine == kHoldNext && std::strncmp(line, "E: ", 3) == 0 &&
+        std::strncmp(line + 3, kLostPortStart, std::strlen(kLostPortStart)) == 0)
+      m_nHeldLine = index;
   }
   m_pendingLog.clear();
+  if (m_nHeldLine >= 0) {
+    m_listLog.SetCurSel(m_nHeldLine);
+    m_listLog.SetTopIndex(m_nHeldLine);
+  }
   if (several) {
     m_listLog.SetRedraw(TRUE);
     m_listLog.RedrawWindow(nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);

@@ -42,6 +42,9 @@ class CVelManView : public CFormView {
   static const RECT kTimeRect;
   // The log line when the box stayed silent for 120 s during a download.
   static const char* const kSilenceText;
+  // How the library's lost-port line and its line for an opened port begin.
+  static const char* const kLostPortStart;
+  static const char* const kPortOpenedStart;
 
   ~CVelManView() override;
 
@@ -109,6 +112,10 @@ class CVelManView : public CFormView {
 
   CListBox m_listLog;
   std::vector<std::string> m_pendingLog;  // stamped lines not yet in the list
+  // The list index of the lost-port line kept in view, kHoldNext while it waits to be added.
+  static const int kHoldNone = -1;
+  static const int kHoldNext = -2;
+  int m_nHeldLine = kHoldNone;
   unsigned long m_dwBaudRate = 0;
   int m_nDataBits = 8;
   int m_nPort = 0;

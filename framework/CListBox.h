@@ -16,6 +16,7 @@ class CListBox : public CWnd {
     return static_cast<int>(::SendMessageA(m_hWnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszItem)));
   }
   int SetCurSel(int nSelect) { return static_cast<int>(::SendMessageA(m_hWnd, LB_SETCURSEL, nSelect, 0)); }
+  int SetTopIndex(int nIndex) { return static_cast<int>(::SendMessageA(m_hWnd, LB_SETTOPINDEX, nIndex, 0)); }
   int GetCurSel() const { return static_cast<int>(::SendMessageA(m_hWnd, LB_GETCURSEL, 0, 0)); }
   int GetCount() const { return static_cast<int>(::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0)); }
   // Empties the list; its horizontal extent goes back to 0 (no sideways scrolling).

@@ -355,7 +355,7 @@ TEST_F(SerialView, TheSilenceTimerWhileBusyEndsTheDownloadInWordsAndArmsTheFileA
 }
 
 // The library reports a lost port with a line of its own and "idle" with the port closed:
-// the view is idle at once, and arming the file again opens the port.
+// the view is idle at once with that line in view, and arming the file again opens the port.
 TEST_F(SerialView, ALostPortLeavesTheViewIdleAndArmingTheFileAgainOpensThePort) {
   TempFile image("lost-port.img", std::vector<unsigned char>(2048, 0x5A));
   ASSERT_TRUE(Arm(image.path()));
@@ -363,15 +363,26 @@ TEST_F(SerialView, ALostPortLeavesTheViewIdleAndArmingTheFileAgainOpensThePort) 
   ASSERT_TRUE(CMainFrame::IsCloseGreyed(frame->m_hWnd));
 
   view->Manager().StopTransfer();  // the port is gone
+  Notify(view->m_hWnd, "ReadFile failed (error 5)", 1);
   Notify(view->m_hWnd, "Lost COM1 (error 5): check the cable or the USB-serial adapter.", 1);
+  // The library's own lines after it would push it out of the list's two visible rows.
+  for (int i = 0; i < 3; ++i) Notify(view->m_hWnd, "Uninitialize COM Port", 0);
+  Notify(view->m_hWnd, "COM port monitoring stopped", 0);
   SendMessageA(view->m_hWnd, WM_VELMAN_INPROCESS, 0, 0);
   ExpectIdle(frame, view->m_hWnd, "after the lost port");
   const int lost = LastLineStarting(LogLines(view->m_hWnd), "E: Lost COM1 (error 5): check the cable or the USB-serial adapter. [");
   ASSERT_GE(lost, 0);
   EXPECT_FALSE(view->Manager().IsConnectedComport());
+  HWND hList = GetDlgItem(view->m_hWnd, IDC_LOG);
+  EXPECT_EQ(lost, SendMessageA(hList, LB_GETCURSEL, 0, 0));
+  EXPECT_EQ(lost, SendMessageA(hList, LB_GETTOPINDEX, 0, 0));
+  Notify(view->m_hWnd, "Please, select a file to download", 1);
+  EXPECT_EQ(lost, SendMessageA(hList, LB_GETCURSEL, 0, 0)) << "held until the port is opened again";
 
   Arm(image.path());
   EXPECT_TRUE(PumpUntil([&] { return LastLineStarting(LogLines(view->m_hWnd), "N: Ready (") > lost; }, 3000));
   EXPECT_TRUE(view->Manager().IsConnectedComport());
   ExpectIdle(frame, view->m_hWnd, "armed again");
+  EXPECT_EQ(static_cast<LRESULT>(LogLines(view->m_hWnd).size()) - 1, SendMessageA(hList, LB_GETCURSEL, 0, 0))
+      << "the newest line is selected again";
 }
