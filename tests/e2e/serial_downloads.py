@@ -207,8 +207,11 @@ class SerialDownloads(BoxTestCase):
         path = self.image(data)
         tty12 = os.path.join(HARNESS, "pty", "com12")
         report = os.path.join(self.dir, "box-b.txt")
+        # B's box repeats SYNC only every 3 s: on a loaded machine the PC's echo may take over a
+        # second to reach it, and a repeat crossing the echo makes the PC wait for a new SYNC.
         boxes = [
-            subprocess.Popen([STBSIM, "--tty", tty12, "--image", path, "--report", report, "--timeout", "60"],
+            subprocess.Popen([STBSIM, "--tty", tty12, "--image", path, "--report", report, "--timeout", "60",
+                              "--sync-interval", "3000"],
                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True),
             subprocess.Popen([STBSIM, "--tty", BOX_TTY, "--timeout", "20"], stdout=subprocess.DEVNULL,
                              stderr=subprocess.PIPE, text=True)]
@@ -219,16 +222,25 @@ class SerialDownloads(BoxTestCase):
             # B: COM11 at 19200, about eight seconds on the line; A: COM1, cancelled after its 12th progress event.
             clients.append(subprocess.Popen(WINE_RUN + common + ["--port", "11", "--baud", "19200"],
                                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True))
-            time.sleep(0.5)
+            # A starts once B's box has its first data header: B's download is under way.
+            end = time.time() + 30
+            while time.time() < end and not (os.path.exists(report) and " data header 1:" in open(report).read()):
+                time.sleep(0.05)
             clients.append(subprocess.Popen(WINE_RUN + common + ["--port", "1", "--cancel-after-progress", "12"],
                                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True))
             outs = [c.communicate(timeout=120)[0] for c in clients]
         finally:
             for p in clients + boxes:
                 if p.poll() is None:
+                    p.terminate()  # a box still running writes its report on the way out
+                try:
+                    p.wait(timeout=5)
+                except subprocess.TimeoutExpired:
                     p.kill()
-                p.wait()
-        runs = [Run(out, c.returncode, "", None, "") for out, c in zip(outs, clients)]
+                    p.wait()
+        box_b = open(report).read() if os.path.exists(report) else ""
+        runs = [Run(out, c.returncode, text, box.returncode, "") for out, c, text, box in
+                zip(outs, clients, [box_b, ""], boxes)]
         b, a = runs
         self.assertEqual("cancelled", a.result, a)
         self.assertEqual("complete", b.result, b)
