@@ -17,7 +17,6 @@ IMPLEMENT_DYNCREATE(CVelManView, CFormView)
 
 const RECT CVelManView::kTimeRect = {122, 190, 398, 208};
 const char* const CVelManView::kLostPortStart = "Lost COM";
-const char* const CVelManView::kPortOpenedStart = "Initialize COM Port";
 const char* const CVelManView::kSilenceText =
     "No data from STB for 120 s: download stopped. Check the cable and the STB's power, then restart the STB.";
 
@@ -139,7 +138,6 @@ void CVelManView::RefreshPortInfo() {
 
 void CVelManView::ArmTransfer() {
   m_nCancel = 0;
-  m_nHeldLine = kHoldNone;
   m_manager.ReadyToTransfer(CVelManager::VELMAN_TRANS_SERIAL, m_strFilePath.c_str());
 }
 
@@ -147,6 +145,7 @@ void CVelManView::OnSelectFile() {
   CFileDialog dialog(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kFileFilter, nullptr);
   if (dialog.DoModal() != IDOK) return;
   m_strFilePath = dialog.GetPathName();
+  ReleaseHeldLine();
   UpdateData(FALSE);
   CSettingsStore::WriteLastFile(m_strFilePath);
   ArmTransfer();
@@ -159,7 +158,7 @@ void CVelManView::OnConfigPort() {
 
 void CVelManView::OnReset() {
   m_pendingLog.clear();
-  m_nHeldLine = kHoldNone;
+  ReleaseHeldLine();
   KillTimer(kLogTimer);
   m_listLog.ResetContent();
   m_manager.StopTransfer();
@@ -192,7 +191,8 @@ void CVelManView::StopAndRearm(const char* line) {
   m_manager.StopTransfer();
   // The reader has ended: a confirmation it gave while being stopped confirms nothing.
   ResetEvent(m_manager.m_hCancelEvent);
-  AddLog(line);
+  // The re-arm's lines follow at once: this line stays in view until the box starts again.
+  AddLog(line, true);
   SetBusy(FALSE);
   KillTimer(kSilenceTimer);
   KillTimer(kCancelTimer);
@@ -219,14 +219,13 @@ LRESULT CVelManView::OnManagerEvent(WPARAM wParam, LPARAM lParam) {
   std::string line;
   switch (lParam) {
     case 0:
-      if (std::strncmp(shown, kPortOpenedStart, std::strlen(kPortOpenedStart)) == 0) m_nHeldLine = kHoldNone;
       AddLog(("N: " + std::string(shown)).c_str());
       break;
     case 1:
       // The library's own lines follow a lost port's words at once and would push them out of
-      // the small list: they stay selected and in view until the port is opened again.
-      if (std::strncmp(shown, kLostPortStart, std::strlen(kLostPortStart)) == 0) m_nHeldLine = kHoldNext;
-      AddLog(("E: " + std::string(shown)).c_str());
+      // the small list: the words stay in view.
+      AddLog(("E: " + std::string(shown)).c_str(),
+             std::strncmp(shown, kLostPortStart, std::strlen(kLostPortStart)) == 0);
       break;
     case 3:
       if (m_dwTotalSize != 0) UpdateTimeDisplay(text);
@@ -257,6 +256,7 @@ LRESULT CVelManView::OnManagerInProcess(WPARAM wParam, LPARAM) {
   if (m_bClosing) return 0;
   if (wParam == 1) {
     m_nCancel = 0;
+    ReleaseHeldLine();
     SetBusy(TRUE);
   } else {
     SetBusy(FALSE);
@@ -269,9 +269,12 @@ LRESULT CVelManView::OnManagerAbout(WPARAM, LPARAM) {
   return 0;
 }
 
-void CVelManView::AddLog(const char* text) {
+void CVelManView::ReleaseHeldLine() { m_nHeldLine = m_nHeldPending = kHoldNone; }
+
+void CVelManView::AddLog(const char* text, bool hold) {
   const std::string stamp = COleDateTime::GetCurrentTime().Format("%H:%M.%S");
   m_pendingLog.push_back(std::string(text) + " [" + stamp + "]");
+  if (hold) m_nHeldPending = static_cast<int>(m_pendingLog.size()) - 1;
   // Adding a line repaints the list and its scroll bars at once, many milliseconds under a
   // busy window system, and the library's reader waits for this thread meanwhile instead of
   // answering the box. So while a download runs a line waits for the next block to be on
@@ -288,6 +291,7 @@ void CVelManView::FlushLog() {
   if (m_hWnd) KillTimer(kLogTimer);
   if (!m_listLog.m_hWnd) {
     m_pendingLog.clear();
+    m_nHeldPending = kHoldNone;
     return;
   }
   // One repaint of the list (and its scroll bars) for all the lines, not one per line.
@@ -297,11 +301,10 @@ void CVelManView::FlushLog() {
     const char* line = m_pendingLog[i].c_str();
     const int index = i + 1 < m_pendingLog.size() ? m_listLog.AddString(line) : m_listLog.AddAndSelect(line);
     m_listLog.GrowHorizontalExtent(line);
-    if (m_nHeldLine == kHoldNext && std::strncmp(line, "E: ", 3) == 0 &&
-        std::strncmp(line + 3, kLostPortStart, std::strlen(kLostPortStart)) == 0)
-      m_nHeldLine = index;
+    if (static_cast<int>(i) == m_nHeldPending) m_nHeldLine = index;
   }
   m_pendingLog.clear();
+  m_nHeldPending = kHoldNone;
   if (m_nHeldLine >= 0) {
     m_listLog.SetCurSel(m_nHeldLine);
     m_listLog.SetTopIndex(m_nHeldLine);

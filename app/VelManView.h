@@ -42,9 +42,8 @@ class CVelManView : public CFormView {
   static const RECT kTimeRect;
   // The log line when the box stayed silent for 120 s during a download.
   static const char* const kSilenceText;
-  // How the library's lost-port line and its line for an opened port begin.
+  // How the library's lost-port line begins.
   static const char* const kLostPortStart;
-  static const char* const kPortOpenedStart;
 
   ~CVelManView() override;
 
@@ -100,7 +99,9 @@ class CVelManView : public CFormView {
   // Stores the time text and mirrors it into the view's window text.
   void SetTimeText(const std::string& text);
   // Stamps the line with the time now and adds it to the list, at once when idle.
-  void AddLog(const char* text);
+  // hold: the line stays in view (see m_nHeldLine).
+  void AddLog(const char* text, bool hold = false);
+  void ReleaseHeldLine();
   // Appends the lines still waiting to the list, selects the last and paints the list.
   void FlushLog();
   void SetBusy(BOOL bBusy);
@@ -112,10 +113,12 @@ class CVelManView : public CFormView {
 
   CListBox m_listLog;
   std::vector<std::string> m_pendingLog;  // stamped lines not yet in the list
-  // The list index of the lost-port line kept in view, kHoldNext while it waits to be added.
+  // A line that says why a download ended stays selected and at the top of the list, whatever
+  // follows it, until the box starts again or the person chooses a file or resets: its index in
+  // the list, and in m_pendingLog while it waits there.
   static const int kHoldNone = -1;
-  static const int kHoldNext = -2;
   int m_nHeldLine = kHoldNone;
+  int m_nHeldPending = kHoldNone;
   unsigned long m_dwBaudRate = 0;
   int m_nDataBits = 8;
   int m_nPort = 0;

@@ -346,8 +346,11 @@ TEST_F(SerialView, TheSilenceTimerWhileBusyEndsTheDownloadInWordsAndArmsTheFileA
       continue;
     }
     ASSERT_GE(said, static_cast<int>(before)) << c.name;
-    // Armed again: the library reports the port opened and the file ready after the line.
+    // Armed again: the library reports the port opened and the file ready after the line,
+    // which stays selected and in view.
     EXPECT_GT(LastLineStarting(lines, "N: Ready ("), said) << c.name;
+    EXPECT_EQ(said, SendDlgItemMessageA(view->m_hWnd, IDC_LOG, LB_GETCURSEL, 0, 0)) << c.name;
+    EXPECT_EQ(said, SendDlgItemMessageA(view->m_hWnd, IDC_LOG, LB_GETTOPINDEX, 0, 0)) << c.name;
     EXPECT_EQ(1, std::count_if(lines.begin() + before, lines.end(),
                                [&](const std::string& l) { return StartsWith(l, silence); }))
         << c.name;
@@ -376,13 +379,15 @@ TEST_F(SerialView, ALostPortLeavesTheViewIdleAndArmingTheFileAgainOpensThePort) 
   HWND hList = GetDlgItem(view->m_hWnd, IDC_LOG);
   EXPECT_EQ(lost, SendMessageA(hList, LB_GETCURSEL, 0, 0));
   EXPECT_EQ(lost, SendMessageA(hList, LB_GETTOPINDEX, 0, 0));
-  Notify(view->m_hWnd, "Please, select a file to download", 1);
-  EXPECT_EQ(lost, SendMessageA(hList, LB_GETCURSEL, 0, 0)) << "held until the port is opened again";
 
   Arm(image.path());
   EXPECT_TRUE(PumpUntil([&] { return LastLineStarting(LogLines(view->m_hWnd), "N: Ready (") > lost; }, 3000));
   EXPECT_TRUE(view->Manager().IsConnectedComport());
   ExpectIdle(frame, view->m_hWnd, "armed again");
+  EXPECT_EQ(lost, SendMessageA(hList, LB_GETCURSEL, 0, 0)) << "held until the box starts again";
+  SendMessageA(view->m_hWnd, WM_VELMAN_INPROCESS, 1, 0);
+  Notify(view->m_hWnd, "Received READY from STB", 0);
+  SendMessageA(view->m_hWnd, WM_VELMAN_INPROCESS, 0, 0);
   EXPECT_EQ(static_cast<LRESULT>(LogLines(view->m_hWnd).size()) - 1, SendMessageA(hList, LB_GETCURSEL, 0, 0))
       << "the newest line is selected again";
 }
