@@ -166,11 +166,7 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
     return;
   }
 
-  if (first == SYNC && m_nReceived == 1 && BoxStartedOver()) {
-    if (LineLost()) return;
-    Tail();
-    return;
-  }
+  if (first == SYNC && m_nReceived == 1) EndIfBoxStartedOver();
 
   switch (m_nState) {
     case kIdle:
@@ -240,24 +236,17 @@ void CVelOldManagerProcessor::OnReceiveByte(unsigned char byte) {
   Tail();
 }
 
-bool CVelOldManagerProcessor::BoxStartedOver() {
-  // From FUNC on, the box never sends SYNC: one that does was switched off and on or restarted,
-  // and it asks again at 9600 baud. The download in hand is stopped in words and the line goes
-  // back to 9600, where the box's next SYNC starts a new handshake. (Right after the handshake a
-  // repeat of the box's SYNC may still cross the PC's echo: that one is not taken for a restart.)
+void CVelOldManagerProcessor::EndIfBoxStartedOver() {
+  // From FUNC on, the box never sends SYNC: one that does has started over (restarted, or
+  // switched off and on). The download in hand ends in words and this SYNC is answered with a
+  // new handshake at the line's rate, where the box's SYNC was read. (Waiting for READY, a SYNC
+  // is a repeat that crossed the PC's echo: that one is not taken for a restart.)
   if (m_nState != kWaitFunc && m_nState != kWaitFuncEcho && m_nState != kWaitHeaderRep &&
       m_nState != kWaitDataHeader)
-    return false;
-  SendErrorMsg("STB started again during the download (it sent SYNC): download stopped. "
-               "Waiting for the STB to start a new download.");
-  unsigned short port = 0;
-  unsigned long baud = 0;
-  if (m_pOwner) m_pOwner->GetComportInfo(&port, &baud);
-  ReopenPort(port, 9600);
-  ClearReceiveBuffer();
+    return;
+  SendErrorMsg("STB started again during the download (it sent SYNC): download stopped, a new one starts.");
   m_nOffset = 0;
   m_nState = kWaitSync;
-  return true;
 }
 
 void CVelOldManagerProcessor::OnPortLost() {

@@ -86,8 +86,8 @@ class CVelOldManagerProcessor : public CVelManagerProcessor {
   void BlockStep();
   // A malformed image met during the data phase: report it and wait for a new SYNC.
   void AbandonImage(const char* text);
-  // A SYNC where only a restarted box sends one: stop the download and wait for the next SYNC.
-  bool BoxStartedOver();
+  // A SYNC where only a box that started over sends one: end the download; the SYNC starts the next.
+  void EndIfBoxStartedOver();
   void SendProgress();
   void ReopenPort(unsigned short port, unsigned long baudRate);
   // An event of this kind with a printf-formatted text.

@@ -84,8 +84,7 @@ GOES_ON = "the download goes on and completes; idle, Close enabled (timed from t
 LOST = "\"E: Lost COM1 (error N): check the cable or the USB-serial adapter.\""
 LOST_END = ("idle, Close enabled, the port closed (timed from the pull); the cable back and the file picked again, "
             "the download completes")
-RESTART_WORDS = ("STB started again during the download (it sent SYNC): download stopped. "
-                 "Waiting for the STB to start a new download.")
+RESTART_WORDS = "STB started again during the download (it sent SYNC): download stopped, a new one starts."
 NOBODY = "idle, Close enabled, the box's next download completes, nobody acting (timed from %s)"
 
 CELLS = [
@@ -115,9 +114,11 @@ CELLS = [
     Cell("babble-cancel", "the box babbles for 2 s after block 3, then starts over; Cancel 1 s later", "mid-data",
          "\"E:\" lines, then \"N: Canceled...\" or \"Canceled!!!\"", CANCELED, 2, "box_then_cancel",
          box=["--babble", "after-block:3", "--fault-time", "2000"], start="babble at", cancel_after=3.0),
-    Cell("restart-cancel", "the box restarts after block 3; Cancel 3 s later", "mid-data",
-         "\"E:\" lines, then \"N: Canceled...\" or \"Canceled!!!\"", CANCELED, 2, "box_then_cancel",
-         box=["--restart", "after-block:3", "--boot-time", "1000"], start="restart at", cancel_after=3.0),
+    # The restart's words come with the box's first SYNC, 1 s after it went: Cancel at once, in
+    # the new download's handshake.
+    Cell("restart-cancel", "the box restarts after block 3; Cancel as its words show", "mid-data",
+         "the restart's words, then \"N: Canceled...\" or \"Canceled!!!\"", CANCELED, 2, "box_then_cancel",
+         box=["--restart", "after-block:3", "--boot-time", "1000"], start="restart at", cancel_after=1.0),
     Cell("lost-data", "the cable is pulled after block 3 (COM1 vanishes)", "mid-data", LOST, LOST_END, 5,
          "cable_pulled", box=["--stop-after", "3"], at=r"silence at after-block:3"),
     Cell("lost-armed", "the cable is pulled while a file is armed (COM1 vanishes)", "SYNC", LOST, LOST_END, 5,
